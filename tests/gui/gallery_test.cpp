@@ -1,0 +1,37 @@
+// The gallery program draws its frame under a private X server and writes a 1024 x 768 PNG.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/xvfb.h"
+
+TEST(Gallery, WritesThePngOfTheWindow) {
+  XvfbServer server;
+  ASSERT_TRUE(server.running());
+  char dir[] = "/tmp/velmora-gallery-XXXXXX";
+  ASSERT_NE(mkdtemp(dir), nullptr);
+  const std::string png = std::string(dir) + "/gallery.png";
+  const std::string command = std::string(VELMORA_BUILD_DIR) + "/velmora-gallery " + png + " >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+
+  std::ifstream in(png, std::ios::binary);
+  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+  ASSERT_GT(bytes.size(), 33u);
+  const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), bytes.begin()));
+  auto u32 = [&bytes](std::size_t at) {
+    return (bytes[at] << 24) | (bytes[at + 1] << 16) | (bytes[at + 2] << 8) | bytes[at + 3];
+  };
+  EXPECT_EQ(std::string(bytes.begin() + 12, bytes.begin() + 16), "IHDR");
+  EXPECT_EQ(u32(16), 1024);
+  EXPECT_EQ(u32(20), 768);
+  EXPECT_EQ(bytes[24], 8);  // bit depth
+  EXPECT_EQ(bytes[25], 6);  // RGBA
+
+  EXPECT_NE(std::system((std::string(VELMORA_BUILD_DIR) + "/velmora-gallery 2>/dev/null").c_str()), 0)
+      << "the output path is required";
+}
