@@ -7,11 +7,11 @@
 // Usage: bench_expand_archives [work folder] [--quick]
 //   (default /tmp/velmora_expand_bench/; --quick uses 20 payloads, 20 MB and 100 MB)
 //   bench_expand_archives --expand-one zip|7z <archive> <out folder>   (used by the bench)
+//   bench_expand_archives --peak <command...>   (used by the bench)
 //
 // [SECTION] payload data and archives
 // [SECTION] timing
 // [SECTION] main
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -40,12 +40,14 @@ constexpr int rounds = 3;
 // [SECTION] payload data and archives -----------------------------------------------------------
 
 // Something like release data: runs of words (compress well) between runs of noise (do not).
+// Written in pieces, so that generating a large payload does not make this process large.
 void write_payload(const fs::path& path, size_t size, unsigned seed) {
   static const char* words[] = {"terrain ", "runway ", "mesh ", "0.25000 ", "taxiway ", "-12.5 ",
                                 "OBJECT ", "texture ", "\n", "vertex 3 ", "light ", "beacon "};
+  std::ofstream file(path, std::ios::binary);
   std::string data;
-  data.reserve(size);
-  while (data.size() < size) {
+  size_t written = 0;
+  while (written < size) {
     seed = seed * 1103515245u + 12345u;
     size_t run = 2000 + (seed >> 16) % 30000;
     if ((seed >> 8) % 3 == 0) {
@@ -61,9 +63,11 @@ void write_payload(const fs::path& path, size_t size, unsigned seed) {
         run -= std::min(run, std::strlen(word));
       }
     }
+    const size_t piece = std::min(data.size(), size - written);
+    file.write(data.data(), static_cast<std::streamsize>(piece));
+    written += piece;
+    data.clear();
   }
-  data.resize(size);
-  std::ofstream(path, std::ios::binary).write(data.data(), static_cast<std::streamsize>(size));
 }
 
 void run(const std::string& command) {
@@ -73,7 +77,7 @@ void run(const std::string& command) {
   }
 }
 
-std::string quoted(const fs::path& path) { return "'" + path.string() + "'"; }
+std::string shell_word(const fs::path& path) { return "'" + path.string() + "'"; }
 
 struct Workload {
   std::vector<fs::path> zips;
@@ -103,7 +107,7 @@ Workload make_workload(const fs::path& root, int payload_count, size_t sevenzip_
     work.zip_bytes += size;
     if (ready) continue;
     write_payload(source / name, size, static_cast<unsigned>(i + 1));
-    run("cd " + quoted(source) + " && zip -q -X " + quoted(work.zips.back()) + " " + name);
+    run("cd " + shell_word(source) + " && zip -q -X " + shell_word(work.zips.back()) + " " + name);
     fs::remove(source / name);
   }
   work.sevenzip = root / "scenery.dsf.7z";
@@ -111,11 +115,11 @@ Workload make_workload(const fs::path& root, int payload_count, size_t sevenzip_
   if (!ready) {
     write_payload(source / "scenery.dsf", sevenzip_size, 99);
     // LZMA, the method the release payloads use.
-    run("cd " + quoted(source) + " && 7zz a -bd -bso0 -bsp0 -m0=LZMA " + quoted(work.sevenzip) +
+    run("cd " + shell_word(source) + " && 7zz a -bd -bso0 -bsp0 -m0=LZMA " + shell_word(work.sevenzip) +
         " scenery.dsf");
     fs::remove(source / "scenery.dsf");
     write_payload(source / "large.bin", large_size, 1234);
-    run("cd " + quoted(source) + " && zip -q -X -1 " + quoted(work.large_zip) + " large.bin");
+    run("cd " + shell_word(source) + " && zip -q -X -1 " + shell_word(work.large_zip) + " large.bin");
     fs::remove(source / "large.bin");
     std::ofstream(marker) << "ok\n";
   }
@@ -138,25 +142,31 @@ void fresh_folder(const fs::path& folder) {
   sync();
 }
 
-// The peak resident size in MB of a child process running `argv`. The child is spawned without
-// copying this process, so its peak is its own.
-double peak_megabytes(const std::vector<std::string>& argv) {
-  std::vector<char*> args;
-  for (const std::string& arg : argv) args.push_back(const_cast<char*>(arg.c_str()));
-  args.push_back(nullptr);
-  pid_t child = 0;
-  if (posix_spawnp(&child, args[0], nullptr, nullptr, args.data(), environ) != 0) {
-    std::fprintf(stderr, "cannot start %s\n", args[0]);
-    std::exit(1);
+// Runs `argv` as a child and prints its peak resident size in kilobytes. Started afresh through
+// exec, this process is small, so the child's peak is the child's own (a child's peak includes
+// the size of the process it was started from).
+int print_peak(char** argv) {
+  pid_t child = fork();
+  if (child == 0) {
+    execvp(argv[0], argv);
+    _exit(127);
   }
   int status = 0;
   struct rusage usage{};
   wait4(child, &status, 0, &usage);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
-    std::fprintf(stderr, "%s failed\n", args[0]);
+  std::printf("%ld\n", usage.ru_maxrss);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
+}
+
+// The peak resident size in MB of `command` (a shell command line), measured by print_peak.
+double peak_megabytes(const std::string& self, const std::string& command) {
+  FILE* pipe = popen((shell_word(self) + " --peak " + command).c_str(), "r");
+  long kilobytes = -1;
+  if (pipe == nullptr || std::fscanf(pipe, "%ld", &kilobytes) != 1 || pclose(pipe) != 0) {
+    std::fprintf(stderr, "failed to measure: %s\n", command.c_str());
     std::exit(1);
   }
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+  return static_cast<double>(kilobytes) / 1024.0;
 }
 
 int expand_one(const std::string& kind, const std::string& archive, const std::string& out) {
@@ -171,6 +181,8 @@ int expand_one(const std::string& kind, const std::string& archive, const std::s
 
 int main(int argc, char** argv) {
   if (argc == 5 && std::string(argv[1]) == "--expand-one") return expand_one(argv[2], argv[3], argv[4]);
+  if (argc > 2 && std::string(argv[1]) == "--peak") return print_peak(argv + 2);
+  const std::string self = fs::read_symlink("/proc/self/exe");
 
   fs::path root = "/tmp/velmora_expand_bench/";
   bool quick = false;
@@ -195,7 +207,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     fresh_folder(out);
     tool = std::min(tool, seconds_of([&] {
-      for (const fs::path& zip : work.zips) run("unzip -o -q " + quoted(zip) + " -d " + quoted(out));
+      for (const fs::path& zip : work.zips) run("unzip -o -q " + shell_word(zip) + " -d " + shell_word(out));
     }));
     fresh_folder(out);
     ours = std::min(ours, seconds_of([&] {
@@ -221,7 +233,7 @@ int main(int argc, char** argv) {
   for (int round = 0; round < rounds; ++round) {
     fresh_folder(out);
     tool = std::min(tool, seconds_of([&] {
-      run("7zz x -y -bd -bso0 -bsp0 -o" + quoted(out) + " " + quoted(work.sevenzip));
+      run("7zz x -y -bd -bso0 -bsp0 -o" + shell_word(out) + " " + shell_word(work.sevenzip));
     }));
     fresh_folder(out);
     ours = std::min(ours, seconds_of([&] {
@@ -242,14 +254,14 @@ int main(int argc, char** argv) {
 
   // Peak memory of one large entry, in a fresh process each.
   fresh_folder(out);
-  const double peak = peak_megabytes({"/proc/self/exe", "--expand-one", "zip",
-                                      work.large_zip.string(), out_folder});
+  const double peak = peak_megabytes(
+      self, shell_word(self) + " --expand-one zip " + shell_word(work.large_zip) + " " + shell_word(out_folder));
   fresh_folder(out);
-  const double peak_7z = peak_megabytes({"/proc/self/exe", "--expand-one", "7z",
-                                         work.sevenzip.string(), out_folder});
+  const double peak_7z = peak_megabytes(
+      self, shell_word(self) + " --expand-one 7z " + shell_word(work.sevenzip) + " " + shell_word(out_folder));
   fresh_folder(out);
   const double peak_unzip =
-      peak_megabytes({"unzip", "-o", "-q", work.large_zip.string(), "-d", out.string()});
+      peak_megabytes(self, "unzip -o -q " + shell_word(work.large_zip) + " -d " + shell_word(out));
   std::printf("peak memory: zip entry of %.0f MB %.1f MB (goal at most 64; unzip %.1f MB), "
               "7z payload %.1f MB\n",
               (quick ? 100e6 : 1e9) / 1e6, peak, peak_unzip, peak_7z);

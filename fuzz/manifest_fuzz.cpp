@@ -1,40 +1,14 @@
 // Fuzz entry point for the manifest records: any bytes after (or instead of) a good header must
 // parse without fault into entries whose paths name files inside the destination folder.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <string>
 
 #include "files/mem_file.h"
 #include "files/paths.h"
+#include "fuzz_support.h"
 #include "installer/manifest.h"
 
 namespace {
-
-const std::string& scratch_path() {
-  static const std::string path = [] {
-    char pattern[] = "/tmp/manifest_fuzz.XXXXXX";
-    int fd = ::mkstemp(pattern);
-    if (fd >= 0) ::close(fd);
-    return std::string(pattern);
-  }();
-  return path;
-}
-
-bool write_scratch(const uint8_t* data, size_t size) {
-  int fd = ::open(scratch_path().c_str(), O_WRONLY | O_TRUNC);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < size) {
-    ssize_t n = ::write(fd, data + written, size - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return written == size;
-}
 
 void check_entries(const Manifest& list) {
   for (const PathGroup& group : list.groups) {
@@ -52,8 +26,9 @@ void check_entries(const Manifest& list) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!write_scratch(data, size)) return 0;
-  MemFile file(scratch_path());
+  static const fuzz_support::ScratchFile scratch("manifest_fuzz");
+  if (!scratch.write(data, size)) return 0;
+  MemFile file(scratch.path());
   if (!file.exists()) return 0;
 
   const int versions[] = {840, 900, 0};

@@ -1,40 +1,13 @@
 // Fuzz entry point for MemFile: the header check in both forms and every tokenizer operation run
 // over arbitrary bytes; the cursor must stay inside the mapping whatever the input.
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstring>
 #include <string>
 
 #include "files/mem_file.h"
+#include "fuzz_support.h"
 
 namespace {
-
-// One scratch file per process, rewritten for each input: MemFile reads files, not buffers.
-const std::string& scratch_path() {
-  static const std::string path = [] {
-    char pattern[] = "/tmp/mem_file_fuzz.XXXXXX";
-    int fd = ::mkstemp(pattern);
-    if (fd >= 0) ::close(fd);
-    return std::string(pattern);
-  }();
-  return path;
-}
-
-bool write_scratch(const uint8_t* data, size_t size) {
-  int fd = ::open(scratch_path().c_str(), O_WRONLY | O_TRUNC);
-  if (fd < 0) return false;
-  size_t written = 0;
-  while (written < size) {
-    ssize_t n = ::write(fd, data + written, size - written);
-    if (n <= 0) break;
-    written += static_cast<size_t>(n);
-  }
-  ::close(fd);
-  return written == size;
-}
 
 void require_inside(const MemFile& file) {
   if (file.cursor() < file.begin() || file.cursor() > file.end()) __builtin_trap();
@@ -43,8 +16,9 @@ void require_inside(const MemFile& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  if (!write_scratch(data, size)) return 0;
-  MemFile file(scratch_path());
+  static const fuzz_support::ScratchFile scratch("mem_file_fuzz");
+  if (!scratch.write(data, size)) return 0;
+  MemFile file(scratch.path());
   if (!file.exists()) return 0;
 
   const int versions[] = {820, 840, 900, 0};

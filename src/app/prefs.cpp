@@ -2,6 +2,7 @@
 // and writing always cover the same keys in the same order.
 #include "app/prefs.h"
 
+#include <climits>
 #include <cstdlib>
 #include <map>
 
@@ -29,7 +30,7 @@ class PrefsPass {
       return;
     }
     std::string text;
-    if (lookup(key, text)) variable = std::atoi(text.c_str());
+    if (lookup(key, text)) variable = prefs_int_value(text);
   }
 
   void pref_text(const char* key, std::string& variable) {
@@ -72,8 +73,10 @@ void bind_keys(PrefsPass& pass) {
   pass.pref_int("_proxy_port_int", s.proxy_port_int);
 }
 
-// Every "key value" line of the file; unknown keys are kept here and simply never looked up.
-std::map<std::string, std::string> parse_settings(MemFile& file) {
+}  // namespace
+
+// Unknown keys are kept in the map too; they are simply never looked up.
+std::map<std::string, std::string> read_prefs_settings(MemFile& file) {
   std::map<std::string, std::string> values;
   const int versions[] = {prefs_version, 0};
   if (!file.exists() || file.check_file(header_text, versions, nullptr, nullptr) == 0)
@@ -87,7 +90,13 @@ std::map<std::string, std::string> parse_settings(MemFile& file) {
   return values;
 }
 
-}  // namespace
+int prefs_int_value(const std::string& text) {
+  // strtol follows the same rule as atoi, but gives its limits instead of overflowing.
+  const long value = std::strtol(text.c_str(), nullptr, 10);
+  if (value > INT_MAX) return INT_MAX;
+  if (value < INT_MIN) return INT_MIN;
+  return static_cast<int>(value);
+}
 
 std::string prefs_file_path() {
   std::string folder;
@@ -111,7 +120,7 @@ void prefs_io(int direction) {
   }
 
   MemFile file(path);  // an empty path opens nothing
-  const std::map<std::string, std::string> values = parse_settings(file);
+  const std::map<std::string, std::string> values = read_prefs_settings(file);
   PrefsPass pass(direction, values);
   bind_keys(pass);
 }

@@ -19,6 +19,7 @@
 #include "app/alert.h"
 #include "app/log.h"
 #include "app/reports.h"
+#include "app/shell.h"
 #include "app/thread_queue.h"
 
 // [SECTION] primitives ----------------------------------------------------------------------------
@@ -257,25 +258,28 @@ struct start_record {
 };
 
 // Inside catch (...): true when the "exception" is the stack unwinding of thread_exit, which must
-// be let through. It is not a C++ exception, so the C++ runtime hands out no pointer to it.
+// be let through. It is not a C++ exception, so the C++ runtime hands out no pointer to it (and
+// catching it by its type would bind a reference to no object).
 bool thread_exit_in_flight() { return !std::current_exception(); }
 
-// Called inside a catch handler: posts the exception in flight as a fatal report.
-void post_escaped_exception() {
+// Called inside a catch handler: the exception in flight as a fatal report.
+exce_class* escaped_exception_report() {
   try {
     throw;
   } catch (const exce_class& escaped) {
     auto* report = new exce_class(escaped);
     report->severity = t_exit;
-    post_report(report);
+    return report;
   } catch (const std::exception& escaped) {
-    post_report(new exce_class("Caught an unhandled C++ exception", escaped.what(), "", "",
-                               "ck_thread", 366, t_exit));
+    return new exce_class("Caught an unhandled C++ exception", escaped.what(), "", "",
+                          "ck_thread", 366, t_exit);
   } catch (...) {
-    post_report(
-        new exce_class("Caught an unhandled unknown exception", "", "", "", "ck_thread", 368, t_exit));
+    return new exce_class("Caught an unhandled unknown exception", "", "", "", "ck_thread", 368,
+                          t_exit);
   }
 }
+
+void post_escaped_exception() { post_report(escaped_exception_report()); }
 
 void* thread_wrapper(void* raw_record) {
   auto* record = static_cast<start_record*>(raw_record);
@@ -303,7 +307,7 @@ void* worker_loop(void*) {
     try {
       job->work();
     } catch (...) {
-      if (thread_exit_in_flight()) throw;
+      if (thread_exit_in_flight()) throw;  // a fatal alert in the job ends this worker
       post_escaped_exception();
       return nullptr;
     }
@@ -335,7 +339,8 @@ int count_processors(const std::string& cpuinfo_path) {
     std::fprintf(stderr,
                  "LINUX: I found no processors listed in /proc/cpuinfo, so I'll assume for\n"
                  "right now that you have one CPU. Please report this to Corvane's Linux\n"
-                 "support, with a copy of your /proc/cpuinfo.\n");
+                 "support at %s, with a copy of your /proc/cpuinfo.\n",
+                 maker_support_address);
     app_log() << "Linux CPU detect failed -- no processors in /proc/cpuinfo\n";
     return 1;
   }
@@ -399,7 +404,15 @@ std::future<void> submit_job(std::function<void()> job) {
   item->work = std::move(job);
   std::future<void> result = item->done.get_future();
   if (worker_count() == 0) {
-    item->work();
+    // Run here, but end the same way a worker would: an escaped exception is a fatal alert.
+    try {
+      item->work();
+    } catch (...) {
+      if (thread_exit_in_flight()) throw;  // a fatal alert ending a calling worker thread
+      std::unique_ptr<exce_class> report(escaped_exception_report());
+      show_alert(0, report->line1, report->line2, report->line3, report->line4, t_exit,
+                 report->source, report->line);
+    }
     item->done.set_value();
     return result;
   }

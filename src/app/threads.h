@@ -26,8 +26,9 @@ int worker_count();
 int count_processors(const std::string& cpuinfo_path = "/proc/cpuinfo");
 
 // Runs `job` on a worker; the future gives its end. Without workers the job runs at once on the
-// calling thread. A job that throws, or raises a severity-2 alert, ends its worker with a fatal
-// report; its future then holds a broken promise instead of a value.
+// calling thread, where an escaping exception raises the same fatal alert a worker would report.
+// A job that throws, or raises a severity-2 alert, ends its worker with a fatal report; its
+// future then holds a broken promise instead of a value.
 std::future<void> submit_job(std::function<void()> job);
 // Main thread: waits for a submitted job. Returns true when it finished; when its worker ended
 // instead, shows the queued fatal report, which ends the program.

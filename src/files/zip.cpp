@@ -32,10 +32,13 @@ struct ZipEntry {
   unz_file_info64 info{};
 };
 
-void log_entry_failure(const char* what, int result, const std::string& target) {
+// Logs a failed entry with the place of the failure beneath it, then records this place, so the
+// archive's closing line names the entry writer.
+void log_entry_failure(const char* what, int result, const std::string& target, int line) {
   const LastError& where = last_error();
   app_log() << what << result << ". file = " << where.file << " line = " << where.line
             << ". inFile=" << target << ".\n";
+  note_failure(source_tag, line);
 }
 
 // [SECTION] entries ---------------------------------------------------------------------------
@@ -109,8 +112,9 @@ int write_file(unzFile zip, const ZipEntry& entry, ArchiveOutput& output,
     if (result == 0) result = file.set_time(entry_time(entry));
   }
   if (result == 0) result = finish_entry_file(file, options);
-  if (result != 0) log_entry_failure("Zip to file failed with error ", result,
-                                     output.folder() + entry.name);
+  if (result != 0)
+    log_entry_failure("Zip to file failed with error ", result, output.folder() + entry.name,
+                      __LINE__);
   return result;
 }
 
@@ -118,9 +122,14 @@ int write_link(unzFile zip, const ZipEntry& entry, ArchiveOutput& output,
                std::vector<char>& buffer) {
   std::string link_text;
   int result = read_entry(zip, entry, buffer, nullptr, &link_text);
-  if (result == 0) result = output.make_link(entry.name, link_text);
-  if (result != 0) log_entry_failure("Zip to symlink failed with error ", result,
-                                     output.folder() + entry.name);
+  if (result == 0) {
+    result = output.make_link(entry.name, link_text);
+    // A link that cannot be made is -1; a name that would leave the folder keeps its own code.
+    if (result != 0 && result != err_archive_outside) result = -1;
+  }
+  if (result != 0)
+    log_entry_failure("Zip to symlink failed with error ", result, output.folder() + entry.name,
+                      __LINE__);
   return result;
 }
 

@@ -26,13 +26,14 @@ constexpr const char* unknown_release = "Not Yet Scanned";
 // The chooser takes its starting folder in a buffer of this many bytes, terminator included.
 constexpr size_t chooser_buffer_size = 2048;
 
-// The folder that holds `folder`'s last component, ending in "/"; "/" and "" stay as they are.
+// The folder that holds `folder`'s last component, ending in "/". A folder with no "/" before
+// its last component has no parent and stays as it is ("/", "", or a relative "name/").
 std::string parent_of_folder(const std::string& folder) {
   if (folder.empty() || folder == "/") return folder;
   std::string trimmed = folder;
   if (trimmed.back() == '/') trimmed.pop_back();
   const size_t slash = trimmed.rfind('/');
-  return slash == std::string::npos ? std::string() : trimmed.substr(0, slash + 1);
+  return slash == std::string::npos ? folder : trimmed.substr(0, slash + 1);
 }
 
 void reset_run_fields(InstallerSession& s) {

@@ -8,6 +8,10 @@
 // [SECTION] finish_run
 #include "installer/executor.h"
 
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
 #include <vector>
 
 #include "app/alert.h"
@@ -99,6 +103,22 @@ void pass_over_item(const ManifestEntry& entry) {
 
 namespace {
 
+// A verified payload is unpacked into this private folder beside its target, and only the
+// release's file, once its signature has been checked, is moved over the target. Whatever else
+// an archive holds (links, folders, other files) never reaches the destination, so a payload can
+// neither leave a wrong file in place of the old one nor plant a link that a later item would
+// write or delete through. The leading "." keeps it out of folder listings.
+const char* const unpack_folder_name = ".velmora-unpack/";
+
+// Removes an unpack folder and everything in it without following links (the trailing "/" is
+// dropped first, since it would make a link to a folder count as that folder).
+void remove_unpack_folder(const std::string& folder) {
+  std::string full = base_folder_prefix() + folder;
+  if (ends_with_slash(full)) full.pop_back();
+  std::error_code ignored;
+  std::filesystem::remove_all(full, ignored);
+}
+
 // Expands `archive` next to `destination`, reports a failure, logs and deletes the archive.
 // With `wanted_signature`, the payload must hold exactly the release's file: a file with
 // another signature, or one landing elsewhere, is refused before it replaces anything.
@@ -106,22 +126,38 @@ int expand_payload(const std::string& archive, const std::string& destination,
                    const std::string* wanted_signature) {
   InstallerSession& s = session();
   const std::string out_folder = parent_folder(destination);
+  const std::string unpack_folder =
+      wanted_signature ? out_folder + unpack_folder_name : out_folder;
+  const std::string unpacked_file = unpack_folder + last_component(destination);
+  const std::string unpacked_full = base_folder_prefix() + unpacked_file;  // as expansions report it
 
   ExpandOptions options;
   bool destination_written = false;
   if (wanted_signature) {
     options.accept = [&](const ExpandedFile& file) {
-      if (file.path != destination || file.signature != *wanted_signature)
+      if (file.path != unpacked_full || file.signature != *wanted_signature)
         return static_cast<int>(err_release_mismatch);
       destination_written = true;
       return 0;
     };
   }
 
+  int result = 0;
+  if (wanted_signature) {
+    remove_unpack_folder(unpack_folder);  // what an interrupted run may have left
+    result = make_folder(unpack_folder);
+  }
   const bool is_7z = archive.size() >= 3 && archive.compare(archive.size() - 3, 3, ".7z") == 0;
-  int result = is_7z ? sevenzip_to_folder(archive, out_folder, options)
-                     : zip_to_file(archive, out_folder, options);
-  if (result == 0 && wanted_signature && !destination_written) result = err_release_mismatch;
+  if (result == 0)
+    result = is_7z ? sevenzip_to_folder(archive, unpack_folder, options)
+                   : zip_to_file(archive, unpack_folder, options);
+  if (wanted_signature) {
+    if (result == 0 && !destination_written) result = err_release_mismatch;
+    if (result == 0 &&
+        std::rename(unpacked_full.c_str(), (base_folder_prefix() + destination).c_str()) != 0)
+      result = errno;
+    remove_unpack_folder(unpack_folder);
+  }
 
   if (result != 0) {
     s.install_error = 1;

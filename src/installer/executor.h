@@ -33,8 +33,10 @@ void delete_item(const ManifestEntry& entry);
 void pass_over_item(const ManifestEntry& entry);
 
 // Once the slot's download of the item is complete: expands it into place and checks that the
-// installed file is the release's (its signature equals sig_want). On success the entry is
-// marked same; a failure raises the extraction alert and sets install_error.
+// installed file is the release's (its signature equals sig_want). The payload is unpacked
+// beside the target and only that checked file is moved over it, so nothing else an archive
+// holds reaches the destination. On success the entry is marked same; a failure raises the
+// extraction alert, sets install_error and leaves the old file as it was.
 void install_item(ManifestEntry& entry, int slot);
 
 // Expands one payload archive (7z when the name ends in ".7z", zip otherwise) into the folder of

@@ -3,6 +3,12 @@
 #pragma once
 #include <string>
 
+// What the destination chooser asks, and the label of its confirm button.
+constexpr const char* choose_folder_prompt =
+    "Pick a folder to install Velmora to! Be sure to pick your existing folder if you already "
+    "have one!";
+constexpr const char* choose_folder_confirm = "This is my Velmora destination";
+
 class Frontend {
  public:
   virtual ~Frontend() = default;
@@ -20,6 +26,8 @@ class Frontend {
   virtual bool show_terms() = 0;
 
   // The folder chooser, starting at `folder`; on true `folder` holds the choice ending in "/".
+  // A chooser that shows a prompt and a confirm label uses choose_folder_prompt and
+  // choose_folder_confirm.
   virtual bool choose_folder(std::string& folder) = 0;
 
   // Opening a web page does nothing on this platform; front ends may log it.

@@ -7,18 +7,20 @@
 
 class MemFile;
 
+// The flags sit beside the numbers so that they fill the padding before the strings: a release
+// lists tens of thousands of entries, and each one is a heap block of its own.
 struct ManifestEntry {
   int reserved_code = 0;   // clamped to 0..4, kept only
   int platform = 0;        // clamped to 0..6
   int reserved_number = 0;
   float download_kb = 0;   // compressed payload, kilobytes of 1000 bytes
   float install_kb = 0;    // installed file
+  bool same = false;       // the local file equals the wanted one
+  bool fetch = false;      // to be downloaded and installed
+  bool remove = false;     // the local file is to be deleted
   std::string sig_want;    // 32 lowercase hex digits, or "GONE"
   std::string sig_have;    // set by the scan; "NONE" when there is no readable local file
   std::string path;        // release-relative; its first component is the release's top folder
-  bool same = false;
-  bool fetch = false;
-  bool remove = false;
 };
 
 struct PathGroup {

@@ -3,7 +3,6 @@
 #include "installer/media_locator.h"
 
 #include <cstdio>
-#include <sstream>
 
 #include "app/alert.h"
 #include "app/clock.h"
@@ -14,9 +13,6 @@
 #include "installer/session.h"
 
 namespace {
-
-// mtab fields longer than this are not mount points we could use; such entries are skipped.
-constexpr size_t max_mtab_field = 511;
 
 struct DiscSearch {
   int disc_found = 0;
@@ -32,28 +28,37 @@ std::string contact_line() {
   return std::string("If you have any questions, write to ") + maker_support_address + ".";
 }
 
-// One mtab entry: device, mount point, type, options and two numbers.
-struct MtabEntry {
-  std::string mount_point;
-  std::string type;
-};
+// White space as the C library's scanf skips it.
+bool is_scan_space(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
 
-enum class MtabRead { entry, skipped, finished };
+void skip_scan_space(std::string_view& text) {
+  size_t n = 0;
+  while (n < text.size() && is_scan_space(text[n])) ++n;
+  text.remove_prefix(n);
+}
 
-// Reads the next entry. Like a scanf over the file, an entry that does not have its six fields
-// ends the list.
-MtabRead read_mtab_entry(std::istream& in, MtabEntry& entry) {
-  std::string fields[4];
-  for (std::string& field : fields)
-    if (!(in >> field)) return MtabRead::finished;
-  long numbers[2];
-  for (long& number : numbers)
-    if (!(in >> number)) return MtabRead::finished;
-  for (const std::string& field : fields)
-    if (field.size() > max_mtab_field) return MtabRead::skipped;
-  entry.mount_point = fields[1];
-  entry.type = fields[2];
-  return MtabRead::entry;
+// "%s": the next run of non-space characters; empty when the text has none left.
+std::string_view scan_word(std::string_view& text) {
+  skip_scan_space(text);
+  size_t n = 0;
+  while (n < text.size() && !is_scan_space(text[n])) ++n;
+  const std::string_view word = text.substr(0, n);
+  text.remove_prefix(n);
+  return word;
+}
+
+// "%d": an optional sign and at least one digit; the value itself is not needed.
+bool scan_number(std::string_view& text) {
+  skip_scan_space(text);
+  size_t n = 0;
+  if (n < text.size() && (text[n] == '+' || text[n] == '-')) ++n;
+  const size_t digits_start = n;
+  while (n < text.size() && text[n] >= '0' && text[n] <= '9') ++n;
+  if (n == digits_start) return false;
+  text.remove_prefix(n);
+  return true;
 }
 
 void search_mtab() {
@@ -74,7 +79,7 @@ void search_mtab() {
   while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0) text.append(chunk, got);
   std::fclose(file);
 
-  std::istringstream mtab(text);
+  std::string_view mtab = text;
   MtabEntry entry;
   while (!search.disc_found) {
     const MtabRead result = read_mtab_entry(mtab, entry);
@@ -96,6 +101,21 @@ void search_mtab() {
 }
 
 }  // namespace
+
+MtabRead read_mtab_entry(std::string_view& text, MtabEntry& entry) {
+  std::string_view fields[4];
+  for (std::string_view& field : fields) {
+    field = scan_word(text);
+    if (field.empty()) return MtabRead::finished;
+  }
+  for (int i = 0; i < 2; ++i)
+    if (!scan_number(text)) return MtabRead::finished;
+  for (const std::string_view& field : fields)
+    if (field.size() > max_mtab_field) return MtabRead::skipped;
+  entry.mount_point.assign(fields[1]);
+  entry.type.assign(fields[2]);
+  return MtabRead::entry;
+}
 
 MediaLocatorConfig& media_locator_config() {
   static MediaLocatorConfig config;

@@ -65,14 +65,20 @@ void fetch_server_list() {
   if (http_step(http_slot_server_list, update_host(), server_list_path, local) != http_done)
     return;
 
-  MemFile file(local);
-  const int versions[] = {server_list_version, 0};
-  if (!file.exists() || file.check_file(header_text, versions, "SERVERS", nullptr) == 0) {
+  if (!read_server_list(local)) {
     report_newer_format(local);
     return;
   }
-  read_server_records(file);
   pick_server();
+}
+
+bool read_server_list(const std::string& path) {
+  MemFile file(path);
+  const int versions[] = {server_list_version, 0};
+  if (!file.exists() || file.check_file(header_text, versions, "SERVERS", nullptr) == 0)
+    return false;
+  read_server_records(file);
+  return true;
 }
 
 int server_for_draw(double r, int count) {

@@ -19,6 +19,10 @@ constexpr int server_list_version = 820;
 // the next call starts a new one.
 void fetch_server_list();
 
+// Reads the downloaded list at `path` into the session and returns true; false (changing
+// nothing) when the file cannot be opened or is not a version-820 list of kind SERVERS.
+bool read_server_list(const std::string& path);
+
 // Reads the records that follow the list's header, from the file's cursor to ENDOFLIST or the
 // end of the file, into the session: server_count starts at 0 and at most ten servers are kept.
 // Does not pick a server.

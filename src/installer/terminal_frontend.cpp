@@ -377,7 +377,7 @@ int run_terminal_update(TerminalFrontend& front) {
     const int tenth = static_cast<int>(s.shown_fraction * 10);
     if (tenth != shown_tenth) {
       shown_tenth = tenth;
-      if (!front.can_ask() || tenth > 0) front.print_line(progress_overall_line());
+      front.print_line(progress_overall_line());
     } else if (tick_200ms()) {
       ScreenLine lines[3];
       message_lines(lines);

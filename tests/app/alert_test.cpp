@@ -3,30 +3,19 @@
 #include "app/alert.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "app/log.h"
 #include "app/options.h"
+#include "support/files.h"
 
 namespace {
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool file_exists(const std::string& path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0;
-}
+using test_support::file_exists;
+using test_support::read_file;
 
 const std::string mem_stats_line =
     "OK check MemoryLog.txt! I just sent him a dump from This is the dump_mem_stats call from the "
@@ -38,9 +27,8 @@ const std::string mem_stats_line =
 class AlertTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velmora_alert_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    ASSERT_TRUE(dir_.ok());
+    folder_ = dir_.path().substr(0, dir_.path().size() - 1);
     ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     old_home_ = getenv("HOME") ? getenv("HOME") : "";
@@ -54,12 +42,10 @@ class AlertTest : public ::testing::Test {
     clear_options();
     setenv("HOME", old_home_.c_str(), 1);
     ASSERT_EQ(chdir(old_cwd_), 0);
-    std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
   }
   std::string log_text() {
     log_flush();
-    return read_text(folder_ + "/Log.txt");
+    return read_file(folder_ + "/Log.txt");
   }
   void use_fps_test() {
     char program[] = "velmora", option[] = "--fps_test";
@@ -69,7 +55,8 @@ class AlertTest : public ::testing::Test {
     ASSERT_TRUE(log_open(folder_ + "/Log.txt"));
   }
 
-  std::string folder_;
+  test_support::TempDir dir_{"velmora_alert_test"};
+  std::string folder_;  // dir_'s path without its final "/"
   std::string old_home_;
   char old_cwd_[4096];
 };
@@ -110,15 +97,15 @@ TEST_F(AlertTest, FatalAlertLogsCreatesStackCrawlAndExitsWithoutSavingPreference
               testing::ExitedWithCode(1), "");
   EXPECT_EQ(log_text(), mem_stats_line + "\nBroken data\nin a file\n\n\n(xmap line 77)\n");
   ASSERT_TRUE(file_exists("stack_crawl.txt"));
-  EXPECT_EQ(read_text("stack_crawl.txt"), "");
+  EXPECT_EQ(read_file("stack_crawl.txt"), "");
   EXPECT_FALSE(file_exists(".velmora"));
 }
 
 TEST_F(AlertTest, FatalAlertKeepsAnExistingStackCrawl) {
-  std::ofstream("stack_crawl.txt") << "from an earlier run\n";
+  test_support::write_file("stack_crawl.txt", "from an earlier run\n");
   log_flush();
   EXPECT_EXIT(show_alert(0, "x", "", "", "", t_exit, "xmap", 1), testing::ExitedWithCode(1), "");
-  EXPECT_EQ(read_text("stack_crawl.txt"), "from an earlier run\n");
+  EXPECT_EQ(read_file("stack_crawl.txt"), "from an earlier run\n");
 }
 
 TEST_F(AlertTest, FpsTestFormWritesFiveLinesOnlyAndExitsOnSeverity2) {
@@ -206,12 +193,12 @@ TEST_F(AlertTest, MemoryLogIsTruncatedOnTheFirstCallOnlyAndNeverWritten) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
-        std::ofstream("MemoryLog.txt") << "stale";
+        test_support::write_file("MemoryLog.txt", "stale");
         dump_mem_stats("first");
-        bool emptied = read_text("MemoryLog.txt").empty();
-        std::ofstream("MemoryLog.txt") << "kept";
+        bool emptied = read_file("MemoryLog.txt").empty();
+        test_support::write_file("MemoryLog.txt", "kept");
         dump_mem_stats("second");
-        bool kept = read_text("MemoryLog.txt") == "kept";
+        bool kept = read_file("MemoryLog.txt") == "kept";
         bool logged = log_text() ==
                       "OK check MemoryLog.txt! I just sent him a dump from first\n"
                       "OK check MemoryLog.txt! I just sent him a dump from second\n";

@@ -6,38 +6,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
-#include <fstream>
-#include <sstream>
-
 #include "app/version.h"
+#include "support/files.h"
 
 namespace {
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 class LogTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/velmora_log_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    log_close();
-    std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-  }
-  std::string folder_;
+  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+  void TearDown() override { log_close(); }
+  test_support::TempDir dir_{"velmora_log_test"};
+  const std::string folder_ = dir_.path().substr(0, dir_.path().size() - 1);  // no final "/"
 };
 
 TEST_F(LogTest, WritesAreDiscardedWhileClosedAndFloatsUseFixedNotation) {
@@ -46,11 +28,11 @@ TEST_F(LogTest, WritesAreDiscardedWhileClosedAndFloatsUseFixedNotation) {
   EXPECT_TRUE(app_log().fail());
 
   const std::string path = folder_ + "/Log.txt";
-  write_text(path, "old content from the last run\n");
+  write_file(path, "old content from the last run\n");
   ASSERT_TRUE(log_open(path));
   app_log() << "rate " << 1.5 << " big " << 12345678.0f << "\n";
   log_flush();
-  EXPECT_EQ(read_text(path), "rate 1.500000 big 12345678.000000\n");
+  EXPECT_EQ(read_file(path), "rate 1.500000 big 12345678.000000\n");
 }
 
 TEST_F(LogTest, UnwritableFolderLeavesTheStreamFailedAndSilent) {
@@ -65,7 +47,7 @@ TEST_F(LogTest, UnwritableFolderLeavesTheStreamFailedAndSilent) {
   app_log() << "nothing\n";
   log_flush();
   EXPECT_TRUE(app_log().fail());
-  EXPECT_FALSE(std::ifstream(folder_ + "/Log.txt").good());
+  EXPECT_FALSE(test_support::file_exists(folder_ + "/Log.txt"));
 }
 
 std::string expected_first_lines() {
@@ -81,15 +63,15 @@ std::string expected_first_lines() {
 TEST_F(LogTest, HeaderCopiesOnlyTheProcessorAndMemoryLines) {
   const std::string cpuinfo = folder_ + "/cpuinfo";
   const std::string meminfo = folder_ + "/meminfo";
-  write_text(cpuinfo,
+  write_file(cpuinfo,
              "processor\t: 0\nvendor_id\t: SomeVendor\nmodel name\t: Test CPU @ 3.00GHz\n"
              "cpu MHz\t\t: 2999.998\nflags\t\t: fpu vme\n\nprocessor\t: 1\n"
              "model name\t: Test CPU @ 3.00GHz\ncpu MHz\t\t: 1200.000\n processor indented\n");
-  write_text(meminfo, "MemFree:         1000 kB\nMemTotal:       16384 kB\nSwapTotal: 0 kB\n");
+  write_file(meminfo, "MemFree:         1000 kB\nMemTotal:       16384 kB\nSwapTotal: 0 kB\n");
   const std::string path = folder_ + "/Log.txt";
   ASSERT_TRUE(log_open(path));
   write_log_header(cpuinfo, meminfo);
-  EXPECT_EQ(read_text(path), expected_first_lines() +
+  EXPECT_EQ(read_file(path), expected_first_lines() +
                                  "processor\t: 0\nmodel name\t: Test CPU @ 3.00GHz\n"
                                  "cpu MHz\t\t: 2999.998\nprocessor\t: 1\n"
                                  "model name\t: Test CPU @ 3.00GHz\ncpu MHz\t\t: 1200.000\n"
@@ -101,7 +83,7 @@ TEST_F(LogTest, HeaderSaysSoWhenProcFilesAreMissing) {
   const std::string path = folder_ + "/Log.txt";
   ASSERT_TRUE(log_open(path));
   write_log_header(folder_ + "/no_cpuinfo", folder_ + "/no_meminfo");
-  EXPECT_EQ(read_text(path), expected_first_lines() +
+  EXPECT_EQ(read_file(path), expected_first_lines() +
                                  "Unable to read CPU information.\n"
                                  "Unable to read mem information.\n"
                                  "\nSkybase folder:'', case sensitive=1\n\n");
@@ -111,7 +93,7 @@ TEST_F(LogTest, RealProcFilesGiveProcessorAndMemoryLines) {
   const std::string path = folder_ + "/Log.txt";
   ASSERT_TRUE(log_open(path));
   write_log_header();
-  const std::string text = read_text(path);
+  const std::string text = read_file(path);
   EXPECT_NE(text.find("\nMemTotal:"), std::string::npos);
   EXPECT_EQ(text.find("Unable to read"), std::string::npos);
 }

@@ -3,44 +3,31 @@
 #include "app/options.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "app/log.h"
+#include "support/files.h"
 
 namespace {
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::read_file;
 
 class OptionsTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/options_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    ASSERT_TRUE(dir_.ok());
     clear_options();
     ASSERT_TRUE(log_open(log_path()));
   }
   void TearDown() override {
     log_close();
     clear_options();
-    std::remove(log_path().c_str());
-    std::remove(stdout_path().c_str());
-    rmdir(folder_.c_str());
   }
 
-  std::string log_path() const { return folder_ + "/Log.txt"; }
-  std::string stdout_path() const { return folder_ + "/stdout.txt"; }
+  std::string log_path() const { return dir_ / "Log.txt"; }
+  std::string stdout_path() const { return dir_ / "stdout.txt"; }
 
   std::string logged() {
     log_flush();
@@ -62,7 +49,7 @@ class OptionsTest : public testing::Test {
     parse(arguments);
   }
 
-  std::string folder_;
+  test_support::TempDir dir_{"options_test"};
 };
 
 TEST_F(OptionsTest, SplitsEachArgumentAtItsFirstEquals) {

@@ -6,36 +6,25 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <climits>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "app/options.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 class PrefsTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/prefs_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    home_ = pattern;
+    ASSERT_TRUE(dir_.ok());
     const char* old = std::getenv("HOME");
     had_home_ = old != nullptr;
     if (old) old_home_ = old;
@@ -48,14 +37,11 @@ class PrefsTest : public testing::Test {
     clear_options();
     session() = InstallerSession{};
     if (had_home_) setenv("HOME", old_home_.c_str(), 1); else unsetenv("HOME");
-    std::error_code ignored;
-    fs::remove_all(home_, ignored);
   }
 
   fs::path prefs_file() const { return home_ / ".velmora" / "Velmora Installer.prf"; }
 
   void write_prefs(const std::string& text) {
-    fs::create_directories(prefs_file().parent_path());
     write_file(prefs_file(), text);
   }
 
@@ -67,7 +53,8 @@ class PrefsTest : public testing::Test {
     parse_options(static_cast<int>(arguments.size()), argv.data());
   }
 
-  fs::path home_;
+  test_support::TempDir dir_{"prefs_test"};
+  const fs::path home_ = fs::path(dir_.path()).parent_path();  // no final "/"
   bool had_home_ = false;
   std::string old_home_;
 };
@@ -131,6 +118,8 @@ TEST_F(PrefsTest, SettingLinesAsWrittenByHand) {
       {"value without digits", "_stream_count many\n", 0, ""},
       {"atoi stops at the first non-digit", "_stream_count 3x\n", 3, ""},
       {"signed value", "_stream_count -2\n", -2, ""},
+      {"too large for an int", "_stream_count 99999999999\n", INT_MAX, ""},
+      {"too small for an int", "_stream_count -99999999999\n", INT_MIN, ""},
       {"last of a repeated key wins", "_stream_count 1\n_stream_count 6\n", 6, ""},
       {"keys are case-sensitive", "_STREAM_COUNT 9\n", 7, "old"},
       {"unknown keys are passed over", "_colour blue\n_stream_count 8\n", 8, "old"},

@@ -11,7 +11,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <vector>
 
@@ -19,6 +18,7 @@
 #include "app/options.h"
 #include "app/prefs.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
@@ -39,25 +39,13 @@ const bool run_startup_child = [] {
   std::_Exit(7);
 }();
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using test_support::read_file;
 
 class ShellTest : public testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/shell_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    fs::remove_all(folder_, ignored);
-  }
-  fs::path folder_;
+  void SetUp() override { ASSERT_TRUE(dir_.ok()); }
+  test_support::TempDir dir_{"shell_test"};
+  const fs::path folder_ = fs::path(dir_.path()).parent_path();  // no final "/"
 };
 
 TEST_F(ShellTest, ProgramFolderIsTheFolderOfTheLinkTarget) {

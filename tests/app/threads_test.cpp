@@ -8,9 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
-#include <fstream>
 #include <set>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -18,19 +16,12 @@
 #include "app/log.h"
 #include "app/reports.h"
 #include "app/thread_queue.h"
+#include "support/files.h"
 
 namespace {
 
-std::string read_text(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_text(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 std::string cpuinfo_with(int processors) {
   std::string text;
@@ -43,9 +34,7 @@ std::string cpuinfo_with(int processors) {
 class ThreadsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velmora_threads_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
+    ASSERT_TRUE(dir_.ok());
     ASSERT_NE(getcwd(old_cwd_, sizeof old_cwd_), nullptr);
     ASSERT_EQ(chdir(folder_.c_str()), 0);
     ASSERT_TRUE(log_open(folder_ + "/Log.txt"));
@@ -54,19 +43,18 @@ class ThreadsTest : public ::testing::Test {
     stop_workers();
     log_close();
     ASSERT_EQ(chdir(old_cwd_), 0);
-    std::string command = "rm -rf '" + folder_ + "'";
-    ASSERT_EQ(std::system(command.c_str()), 0);
   }
   std::string log_text() {
     log_flush();
-    return read_text(folder_ + "/Log.txt");
+    return read_file(folder_ + "/Log.txt");
   }
   std::string fixture(const std::string& name, const std::string& text) {
-    write_text(folder_ + "/" + name, text);
+    write_file(folder_ + "/" + name, text);
     return folder_ + "/" + name;
   }
 
-  std::string folder_;
+  test_support::TempDir dir_{"velmora_threads_test"};
+  const std::string folder_ = dir_.path().substr(0, dir_.path().size() - 1);  // no final "/"
   char old_cwd_[4096];
 };
 
@@ -245,6 +233,18 @@ TEST_F(ThreadsTest, WithoutWorkersAJobRunsAtOnceOnTheCaller) {
   EXPECT_EQ(job.wait_for(std::chrono::seconds(0)), std::future_status::ready);
   EXPECT_TRUE(wait_job(job));
   EXPECT_TRUE(ran_here);
+
+  // An exception escaping it there ends the program as a worker's would.
+  log_flush();
+  EXPECT_EXIT(
+      {
+        submit_job([] { throw std::runtime_error("no space left"); });
+        std::exit(3);
+      },
+      testing::ExitedWithCode(1), "");
+  EXPECT_NE(log_text().find("\nCaught an unhandled C++ exception\nno space left\n\n\n"
+                            "(ck_thread line 366)\n"),
+            std::string::npos);
 }
 
 // ---- reports from workers ------------------------------------------------------------------------
@@ -306,7 +306,7 @@ TEST_F(ThreadsTest, WorkerFailuresBecomeFatalReports) {
     const std::string text = log_text();
     ASSERT_GE(text.size(), strlen(c.want_log)) << c.label;
     EXPECT_EQ(text.substr(text.size() - strlen(c.want_log)), c.want_log) << c.label;
-    EXPECT_TRUE(std::ifstream("stack_crawl.txt").good()) << c.label;
+    EXPECT_TRUE(test_support::file_exists("stack_crawl.txt")) << c.label;
   }
 }
 

@@ -2,39 +2,30 @@
 #include "files/mem_file.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <climits>
-#include <fstream>
 
 #include "files/paths.h"
+#include "files_test_support.h"
+#include "support/files.h"
 
 namespace {
 
 class MemFileTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/mem_file_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
-  }
-  void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
 
   std::string write(const std::string& name, const std::string& content) {
-    std::ofstream(root + name, std::ios::binary) << content;
+    test_support::write_file(root + name, content);
     return root + name;
   }
 
-  std::string root;
+  test_support::TempDir dir{"mem_file_test"};
+  const std::string root = dir.path();
 };
 
-void prepare_for_alert() {
-  std::fflush(stdout);
-  ::dup2(2, 1);
-  ::chdir("/tmp");
-}
+using files_test::prepare_for_alert;
 
 const int manifest_versions[] = {840, 900, 0};
 

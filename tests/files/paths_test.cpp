@@ -2,50 +2,31 @@
 #include "files/paths.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 
 #include "files/errors.h"
 #include "files/mem_file.h"
+#include "files_test_support.h"
+#include "support/files.h"
 
 namespace {
 
 class TempFolder : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/paths_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
-  }
-  void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
 
   void write(const std::string& relative, const std::string& content = "x") {
-    std::ofstream(root + relative, std::ios::binary) << content;
+    test_support::write_file(root + relative, content);
   }
-  bool present(const std::string& relative) {
-    struct stat status;
-    return ::lstat((root + relative).c_str(), &status) == 0;
-  }
-  std::string read(const std::string& relative) {
-    std::ifstream in(root + relative, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
+  bool present(const std::string& relative) { return test_support::file_exists(root + relative); }
+  std::string read(const std::string& relative) { return test_support::read_file(root + relative); }
 
-  std::string root;
+  test_support::TempDir dir{"paths_test"};
+  const std::string root = dir.path();
 };
 
-// Alerts print on standard output; death tests only see standard error, so send one to the
-// other, and work in a scratch folder so the crash files an alert leaves stay out of the way.
-void prepare_for_alert() {
-  std::fflush(stdout);
-  ::dup2(2, 1);
-  ::chdir("/tmp");
-}
+using files_test::prepare_for_alert;
 
 TEST(PathHelpers, Table) {
   struct Case {

@@ -7,7 +7,6 @@
 
 #include <archive.h>
 #include <archive_entry.h>
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
@@ -16,15 +15,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "files/errors.h"
+#include "files_test_support.h"
+#include "support/files.h"
 
 namespace {
+
+using files_test::folder_names;
+using test_support::read_file;
+using test_support::write_file;
 
 struct Entry {
   std::string name;
@@ -41,16 +43,9 @@ std::string noise(size_t size, unsigned seed) {
 class SevenZipTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/sevenzip_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
-    out = root + "out/";
-    outside = root + "outside/";
+    ASSERT_TRUE(dir.ok());
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
-  }
-  void TearDown() override {
-    std::system(("chmod -R u+w '" + root + "'; rm -rf '" + root + "'").c_str());
   }
 
   // An archive with exactly these entries, in this order.
@@ -86,40 +81,25 @@ class SevenZipTest : public ::testing::Test {
     return path;
   }
 
-  void write(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-  }
-  std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  std::vector<std::string> names(const std::string& folder) {
-    std::vector<std::string> found;
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (dirent* item = readdir(dir))
-        if (std::string(item->d_name) != "." && std::string(item->d_name) != "..")
-          found.push_back(item->d_name);
-      closedir(dir);
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-  }
 
-  std::string root, out, outside;
+  test_support::TempDir dir{"sevenzip_test"};
+  const std::string root = dir.path();
+  const std::string out = root + "out/";
+  const std::string outside = root + "outside/";
 };
 
 TEST_F(SevenZipTest, ExpandsEveryMethodAndFilterChain) {
   // Machine code gives the x86 filters real work; the rest covers text, noise and nothing.
-  std::string program = read("/proc/self/exe").substr(0, 400000);
+  std::string program = read_file("/proc/self/exe").substr(0, 400000);
   std::string text;
   for (int i = 0; i < 20000; ++i) text += "line " + std::to_string(i) + "\n";
   const std::string source = root + "source/";
   std::system(("mkdir -p '" + source + "sub'").c_str());
-  write(source + "program.bin", program);
-  write(source + "text.txt", text);
-  write(source + "noise.bin", noise(70000, 7));
-  write(source + "empty.txt", "");
-  write(source + "sub/inner.txt", "inner");
+  write_file(source + "program.bin", program);
+  write_file(source + "text.txt", text);
+  write_file(source + "noise.bin", noise(70000, 7));
+  write_file(source + "empty.txt", "");
+  write_file(source + "sub/inner.txt", "inner");
 
   struct Case {
     const char* label;
@@ -144,11 +124,11 @@ TEST_F(SevenZipTest, ExpandsEveryMethodAndFilterChain) {
     ExpandOptions options;
     options.written = &written;
     ASSERT_EQ(sevenzip_to_folder(archive, out, options), 0) << c.label;
-    EXPECT_TRUE(read(out + "program.bin") == program) << c.label;
-    EXPECT_TRUE(read(out + "text.txt") == text) << c.label;
-    EXPECT_TRUE(read(out + "noise.bin") == noise(70000, 7)) << c.label;
-    EXPECT_EQ(read(out + "sub/inner.txt"), "inner") << c.label;
-    EXPECT_EQ(names(out), (std::vector<std::string>{"empty.txt", "noise.bin", "program.bin",
+    EXPECT_TRUE(read_file(out + "program.bin") == program) << c.label;
+    EXPECT_TRUE(read_file(out + "text.txt") == text) << c.label;
+    EXPECT_TRUE(read_file(out + "noise.bin") == noise(70000, 7)) << c.label;
+    EXPECT_EQ(read_file(out + "sub/inner.txt"), "inner") << c.label;
+    EXPECT_EQ(folder_names(out), (std::vector<std::string>{"empty.txt", "noise.bin", "program.bin",
                                                     "sub", "text.txt"}))
         << c.label;
     EXPECT_EQ(written.size(), 5u) << c.label;
@@ -158,20 +138,20 @@ TEST_F(SevenZipTest, ExpandsEveryMethodAndFilterChain) {
 TEST_F(SevenZipTest, FolderEntriesAreNotCreated) {
   std::string archive = write_7z({{"only/", "", AE_IFDIR}, {"also/deeper/", "", AE_IFDIR}});
   EXPECT_EQ(sevenzip_to_folder(archive, out), 0);
-  EXPECT_TRUE(names(out).empty());
+  EXPECT_TRUE(folder_names(out).empty());
 }
 
 TEST_F(SevenZipTest, MissingFolderStopsAfterEarlierFiles) {
   std::string archive =
       write_7z({{"a.txt", "first"}, {"missing/b.txt", "second"}, {"c.txt", "third"}});
   EXPECT_EQ(sevenzip_to_folder(archive, out), ENOENT);
-  EXPECT_EQ(read(out + "a.txt"), "first");
-  EXPECT_EQ(names(out), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(read_file(out + "a.txt"), "first");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"a.txt"});
 }
 
 TEST_F(SevenZipTest, UnreadableArchives) {
-  write(root + "zip.7z", "PK\3\4 this is a zip file, not a 7z archive");
-  write(root + "empty.7z", "");
+  write_file(root + "zip.7z", "PK\3\4 this is a zip file, not a 7z archive");
+  write_file(root + "empty.7z", "");
   struct Case {
     const char* label;
     std::string path;
@@ -183,7 +163,7 @@ TEST_F(SevenZipTest, UnreadableArchives) {
       {"missing file", root + "missing.7z", ENOENT},
   };
   for (const Case& c : cases) EXPECT_EQ(sevenzip_to_folder(c.path, out), c.expected) << c.label;
-  EXPECT_TRUE(names(out).empty());
+  EXPECT_TRUE(folder_names(out).empty());
 }
 
 TEST_F(SevenZipTest, DamagedOrTruncatedArchiveKeepsTheOldFile) {
@@ -201,18 +181,18 @@ TEST_F(SevenZipTest, DamagedOrTruncatedArchiveKeepsTheOldFile) {
   };
   for (const Case& c : cases) {
     std::system(("rm -rf '" + out + "'; mkdir '" + out + "'").c_str());
-    write(out + "f.bin", "old");
+    write_file(out + "f.bin", "old");
     std::string archive = write_7z({{"f.bin", content}}, c.compression);
-    std::string bytes = read(archive);
+    std::string bytes = read_file(archive);
     if (c.truncate) {
       bytes.resize(bytes.size() / 2);
     } else {
       bytes[bytes.size() / 2] = static_cast<char>(bytes[bytes.size() / 2] ^ 0x55);
     }
-    write(archive, bytes);
+    write_file(archive, bytes);
     EXPECT_EQ(sevenzip_to_folder(archive, out), c.expected) << c.label;
-    EXPECT_EQ(read(out + "f.bin"), "old") << c.label;
-    EXPECT_EQ(names(out), std::vector<std::string>{"f.bin"}) << c.label;
+    EXPECT_EQ(read_file(out + "f.bin"), "old") << c.label;
+    EXPECT_EQ(folder_names(out), std::vector<std::string>{"f.bin"}) << c.label;
   }
 }
 
@@ -231,7 +211,7 @@ TEST_F(SevenZipTest, RefusesEntriesThatWouldLandOutsideTheFolder) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(sevenzip_to_folder(write_7z(c.entries), out), err_archive_outside) << c.label;
-    EXPECT_TRUE(names(outside).empty()) << c.label;
+    EXPECT_TRUE(folder_names(outside).empty()) << c.label;
   }
   char target[256] = {};
   ASSERT_GT(readlink((out + "lib").c_str(), target, sizeof target - 1), 0);
@@ -239,31 +219,31 @@ TEST_F(SevenZipTest, RefusesEntriesThatWouldLandOutsideTheFolder) {
 }
 
 TEST_F(SevenZipTest, ReplacesReadOnlyFileAndReportsSignatures) {
-  write(out + "f.txt", "old");
+  write_file(out + "f.txt", "old");
   chmod((out + "f.txt").c_str(), 0444);
   std::vector<ExpandedFile> written;
   ExpandOptions options;
   options.written = &written;
   ASSERT_EQ(sevenzip_to_folder(write_7z({{"f.txt", "abc"}, {"e.txt", ""}}), out, options), 0);
-  EXPECT_EQ(read(out + "f.txt"), "abc");
+  EXPECT_EQ(read_file(out + "f.txt"), "abc");
   ASSERT_EQ(written.size(), 2u);
   EXPECT_EQ(written[0].path, out + "f.txt");
   EXPECT_EQ(written[0].signature, "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_EQ(written[1].signature, "d41d8cd98f00b204e9800998ecf8427e");
-  EXPECT_EQ(names(out), (std::vector<std::string>{"e.txt", "f.txt"}));
+  EXPECT_EQ(folder_names(out), (std::vector<std::string>{"e.txt", "f.txt"}));
 }
 
 TEST_F(SevenZipTest, RefusedFileKeepsTheOldOne) {
-  write(out + "f.txt", "old");
+  write_file(out + "f.txt", "old");
   ExpandOptions options;
   options.accept = [](const ExpandedFile&) { return int{err_release_mismatch}; };
   EXPECT_EQ(sevenzip_to_folder(write_7z({{"f.txt", "abc"}}), out, options), err_release_mismatch);
-  EXPECT_EQ(read(out + "f.txt"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"f.txt"});
+  EXPECT_EQ(read_file(out + "f.txt"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"f.txt"});
 }
 
 TEST_F(SevenZipTest, FullDiskIsAShortWriteAndKeepsTheOldFile) {
-  write(out + "big.bin", "old");
+  write_file(out + "big.bin", "old");
   std::string archive = write_7z({{"big.bin", std::string(3 << 20, 'z')}});
   pid_t child = fork();
   if (child == 0) {
@@ -275,8 +255,8 @@ TEST_F(SevenZipTest, FullDiskIsAShortWriteAndKeepsTheOldFile) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(read(out + "big.bin"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"big.bin"});
+  EXPECT_EQ(read_file(out + "big.bin"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"big.bin"});
 }
 
 }  // namespace

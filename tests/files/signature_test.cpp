@@ -3,28 +3,23 @@
 #include "files/signature.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <fstream>
-
 #include "files/errors.h"
+#include "support/files.h"
 
 namespace {
 
 class SignatureTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    char pattern[] = "/tmp/signature_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
-  }
-  void TearDown() override { std::system(("rm -rf '" + root + "'").c_str()); }
+  void SetUp() override { ASSERT_TRUE(dir.ok()); }
   void write(const std::string& relative, const std::string& content) {
-    std::ofstream(root + relative, std::ios::binary) << content;
+    test_support::write_file(root + relative, content);
   }
-  std::string root;
+  test_support::TempDir dir{"signature_test"};
+  const std::string root = dir.path();
 };
 
 TEST_F(SignatureTest, SignsContentWithKnownDigests) {

@@ -4,7 +4,6 @@
 // file in place and nothing temporary behind. Archives are written by the tests with minizip.
 #include "files/zip.h"
 
-#include <dirent.h>
 #include <gtest/gtest.h>
 #include <minizip/zip.h>
 #include <signal.h>
@@ -14,17 +13,21 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <ctime>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "app/log.h"
 #include "files/errors.h"
+#include "files_test_support.h"
+#include "support/files.h"
 
 namespace {
+
+using files_test::folder_names;
+using test_support::file_exists;
+using test_support::read_file;
+using test_support::write_file;
 
 constexpr uLong unix_file(unsigned mode) { return static_cast<uLong>(0100000 | mode) << 16; }
 constexpr uLong unix_link = static_cast<uLong>(0120777) << 16;
@@ -54,19 +57,12 @@ time_t entry_time() {
 class ZipTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/zip_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
-    out = root + "out/";
-    outside = root + "outside/";
+    ASSERT_TRUE(dir.ok());
     ASSERT_EQ(mkdir(out.c_str(), 0755), 0);
     ASSERT_EQ(mkdir(outside.c_str(), 0755), 0);
     log_open(root + "Log.txt");
   }
-  void TearDown() override {
-    log_close();
-    std::system(("chmod -R u+w '" + root + "'; rm -rf '" + root + "'").c_str());
-  }
+  void TearDown() override { log_close(); }
 
   std::string make_zip(const std::vector<Entry>& entries, const std::string& name = "a.zip") {
     std::string path = root + name;
@@ -86,34 +82,15 @@ class ZipTest : public ::testing::Test {
     return path;
   }
 
-  void write(const std::string& path, const std::string& content) {
-    std::ofstream(path, std::ios::binary) << content;
-  }
-  std::string read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-  }
-  bool present(const std::string& path) {
-    struct stat status;
-    return lstat(path.c_str(), &status) == 0;
-  }
-  std::vector<std::string> names(const std::string& folder) {
-    std::vector<std::string> found;
-    if (DIR* dir = opendir(folder.c_str())) {
-      while (dirent* item = readdir(dir))
-        if (std::string(item->d_name) != "." && std::string(item->d_name) != "..")
-          found.push_back(item->d_name);
-      closedir(dir);
-    }
-    std::sort(found.begin(), found.end());
-    return found;
-  }
   std::string log_text() {
     log_flush();
-    return read(root + "Log.txt");
+    return read_file(root + "Log.txt");
   }
 
-  std::string root, out, outside;
+  test_support::TempDir dir{"zip_test"};
+  const std::string root = dir.path();
+  const std::string out = root + "out/";
+  const std::string outside = root + "outside/";
 };
 
 TEST_F(ZipTest, CreatesFoldersAndFilesAndToleratesExistingFolders) {
@@ -124,18 +101,18 @@ TEST_F(ZipTest, CreatesFoldersAndFilesAndToleratesExistingFolders) {
                               {"top.txt", ""}});
   for (int run = 0; run < 2; ++run) {
     ASSERT_EQ(zip_to_file(zip, out), 0) << "run " << run;
-    EXPECT_EQ(read(out + "Data/a.txt"), "alpha");
-    EXPECT_EQ(read(out + "Data/Sub/b.txt"), std::string(100000, 'b'));
-    EXPECT_TRUE(present(out + "top.txt"));
+    EXPECT_EQ(read_file(out + "Data/a.txt"), "alpha");
+    EXPECT_EQ(read_file(out + "Data/Sub/b.txt"), std::string(100000, 'b'));
+    EXPECT_TRUE(file_exists(out + "top.txt"));
   }
-  EXPECT_EQ(names(out), (std::vector<std::string>{"Data", "top.txt"}));
-  EXPECT_EQ(names(out + "Data"), (std::vector<std::string>{"Sub", "a.txt"}));
+  EXPECT_EQ(folder_names(out), (std::vector<std::string>{"Data", "top.txt"}));
+  EXPECT_EQ(folder_names(out + "Data"), (std::vector<std::string>{"Sub", "a.txt"}));
 }
 
 TEST_F(ZipTest, SkipsMacResourceFolders) {
   std::string zip = make_zip({{"__MACOSX/", ""}, {"__MACOSX/._a.txt", "fork"}, {"a.txt", "data"}});
   ASSERT_EQ(zip_to_file(zip, out), 0);
-  EXPECT_EQ(names(out), std::vector<std::string>{"a.txt"});
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"a.txt"});
 }
 
 TEST_F(ZipTest, AppliesRecordedPermissionsAndTimes) {
@@ -172,28 +149,28 @@ TEST_F(ZipTest, AppliesRecordedPermissionsAndTimes) {
 }
 
 TEST_F(ZipTest, ReplacesReadOnlyFilesAndLinksWithoutWritingThroughThem) {
-  write(out + "ro.txt", "old");
+  write_file(out + "ro.txt", "old");
   chmod((out + "ro.txt").c_str(), 0444);
-  write(outside + "victim.txt", "keep");
+  write_file(outside + "victim.txt", "keep");
   ASSERT_EQ(symlink((outside + "victim.txt").c_str(), (out + "linked.txt").c_str()), 0);
   std::string zip = make_zip({{"ro.txt", "new"}, {"linked.txt", "new"}});
   ASSERT_EQ(zip_to_file(zip, out), 0);
-  EXPECT_EQ(read(out + "ro.txt"), "new");
+  EXPECT_EQ(read_file(out + "ro.txt"), "new");
   struct stat status;
   ASSERT_EQ(lstat((out + "linked.txt").c_str(), &status), 0);
   EXPECT_TRUE(S_ISREG(status.st_mode));
-  EXPECT_EQ(read(out + "linked.txt"), "new");
-  EXPECT_EQ(read(outside + "victim.txt"), "keep");
+  EXPECT_EQ(read_file(out + "linked.txt"), "new");
+  EXPECT_EQ(read_file(outside + "victim.txt"), "keep");
 }
 
 TEST_F(ZipTest, CreatesSymbolicLinksWithTheExactTarget) {
-  write(out + "x", "old file where the link goes");
+  write_file(out + "x", "old file where the link goes");
   std::string zip = make_zip({{"x", "../lib/x", unix_link}, {"y", "plain", unix_link}});
   ASSERT_EQ(zip_to_file(zip, out), 0);
   char target[64] = {};
   ASSERT_EQ(readlink((out + "x").c_str(), target, sizeof target - 1), 8);
   EXPECT_STREQ(target, "../lib/x");
-  EXPECT_EQ(names(out), (std::vector<std::string>{"x", "y"}));
+  EXPECT_EQ(folder_names(out), (std::vector<std::string>{"x", "y"}));
 }
 
 TEST_F(ZipTest, RefusesEntriesThatWouldLandOutsideTheFolder) {
@@ -214,9 +191,9 @@ TEST_F(ZipTest, RefusesEntriesThatWouldLandOutsideTheFolder) {
   };
   for (const Case& c : cases) {
     EXPECT_EQ(zip_to_file(make_zip(c.entries), out), err_archive_outside) << c.label;
-    EXPECT_TRUE(names(outside).empty()) << c.label;
+    EXPECT_TRUE(folder_names(outside).empty()) << c.label;
   }
-  EXPECT_TRUE(present(out + "lib"));
+  EXPECT_TRUE(file_exists(out + "lib"));
 }
 
 TEST_F(ZipTest, DamagedEntryStopsAndKeepsTheOldFile) {
@@ -231,39 +208,39 @@ TEST_F(ZipTest, DamagedEntryStopsAndKeepsTheOldFile) {
   };
   for (const Case& c : cases) {
     std::system(("rm -rf '" + out + "'; mkdir '" + out + "'").c_str());
-    write(out + "bad.txt", "old");
+    write_file(out + "bad.txt", "old");
     std::string content;
     unsigned noise = 12345;
     for (unsigned i = 0; i < 50000; ++i) content += static_cast<char>((noise = noise * 1103515245u + 12345u) >> 24);
     std::string zip = make_zip(
         {{"good.txt", "fine"}, {"bad.txt", content, unix_file(0644), c.method}, {"after.txt", "x"}});
     // Damage the middle of the second entry's data.
-    std::string bytes = read(zip);
+    std::string bytes = read_file(zip);
     size_t data = bytes.find("bad.txt") + 7 + (c.method ? 1000 : 20000);
     bytes[data] = static_cast<char>(bytes[data] ^ 0x55);
-    write(zip, bytes);
+    write_file(zip, bytes);
 
     int result = zip_to_file(zip, out);
     if (c.expected != 0) {
       EXPECT_EQ(result, c.expected) << c.label;
     }
     EXPECT_NE(result, 0) << c.label;
-    EXPECT_EQ(read(out + "good.txt"), "fine") << c.label;
-    EXPECT_TRUE(read(out + "bad.txt") == "old") << c.label;
-    EXPECT_EQ(names(out), (std::vector<std::string>{"bad.txt", "good.txt"})) << c.label;
+    EXPECT_EQ(read_file(out + "good.txt"), "fine") << c.label;
+    EXPECT_TRUE(read_file(out + "bad.txt") == "old") << c.label;
+    EXPECT_EQ(folder_names(out), (std::vector<std::string>{"bad.txt", "good.txt"})) << c.label;
   }
   EXPECT_NE(log_text().find("Zip to file failed with error -105. file = "), std::string::npos);
   EXPECT_NE(log_text().find("UNZIP zip_to_file failed with err=-105\n"), std::string::npos);
 }
 
 TEST_F(ZipTest, TruncatedArchiveFailsAndKeepsTheOldFile) {
-  write(out + "f.txt", "old");
+  write_file(out + "f.txt", "old");
   std::string zip = make_zip({{"f.txt", std::string(20000, 'n'), unix_file(0644), 0}});
-  std::string bytes = read(zip);
-  write(zip, bytes.substr(0, bytes.size() / 2));
+  std::string bytes = read_file(zip);
+  write_file(zip, bytes.substr(0, bytes.size() / 2));
   EXPECT_EQ(zip_to_file(zip, out), err_zip_open);
-  EXPECT_EQ(read(out + "f.txt"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"f.txt"});
+  EXPECT_EQ(read_file(out + "f.txt"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"f.txt"});
 }
 
 TEST_F(ZipTest, MissingArchiveWritesItsDiagnostics) {
@@ -290,12 +267,14 @@ TEST_F(ZipTest, EntryErrorsPassThrough) {
       {"file in a folder that does not exist", {{"nowhere/a.txt", "x"}}, ENOENT},
       {"name longer than 255 bytes", {{std::string(300, 'n'), "x"}}, ENAMETOOLONG},
       {"file over an existing folder", {{"Data/", ""}, {"Data", "x"}}, EISDIR},
+      {"link that cannot be made", {{"nowhere/l", "x", unix_link}}, -1},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(zip_to_file(make_zip(c.entries), out), c.expected) << c.label;
   }
   EXPECT_NE(log_text().find("Zip to file failed with error 2. file = "), std::string::npos);
   EXPECT_NE(log_text().find(". inFile=" + out + "nowhere/a.txt.\n"), std::string::npos);
+  EXPECT_NE(log_text().find("Zip to symlink failed with error -1. file = "), std::string::npos);
 }
 
 TEST_F(ZipTest, ReportsSignaturesOfWrittenFiles) {
@@ -313,7 +292,7 @@ TEST_F(ZipTest, ReportsSignaturesOfWrittenFiles) {
 }
 
 TEST_F(ZipTest, RefusedFileKeepsTheOldOne) {
-  write(out + "f.txt", "old");
+  write_file(out + "f.txt", "old");
   ExpandOptions options;
   std::string seen;
   options.accept = [&](const ExpandedFile& file) {
@@ -322,8 +301,8 @@ TEST_F(ZipTest, RefusedFileKeepsTheOldOne) {
   };
   EXPECT_EQ(zip_to_file(make_zip({{"f.txt", "abc"}}), out, options), err_release_mismatch);
   EXPECT_EQ(seen, "900150983cd24fb0d6963f7d28e17f72");
-  EXPECT_EQ(read(out + "f.txt"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"f.txt"});
+  EXPECT_EQ(read_file(out + "f.txt"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"f.txt"});
 }
 
 // Runs `body` in a child process and returns its exit code, or -signal when it was killed.
@@ -337,7 +316,7 @@ int in_child(Body body) {
 }
 
 TEST_F(ZipTest, FullDiskKeepsTheOldFile) {
-  write(out + "big.bin", "old");
+  write_file(out + "big.bin", "old");
   std::string zip = make_zip({{"big.bin", std::string(3 << 20, 'z')}});
   int result = in_child([&] {
     signal(SIGXFSZ, SIG_IGN);
@@ -346,12 +325,12 @@ TEST_F(ZipTest, FullDiskKeepsTheOldFile) {
     return zip_to_file(zip, out);
   });
   EXPECT_EQ(result, EFBIG);
-  EXPECT_EQ(read(out + "big.bin"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"big.bin"});
+  EXPECT_EQ(read_file(out + "big.bin"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"big.bin"});
 }
 
 TEST_F(ZipTest, KilledExpansionLeavesNoTemporaryFile) {
-  write(out + "f.bin", "old");
+  write_file(out + "f.bin", "old");
   std::string zip = make_zip({{"f.bin", std::string(1 << 20, 'k')}});
   int result = in_child([&] {
     ExpandOptions options;
@@ -362,8 +341,8 @@ TEST_F(ZipTest, KilledExpansionLeavesNoTemporaryFile) {
     return zip_to_file(zip, out, options);
   });
   EXPECT_EQ(result, -SIGKILL);
-  EXPECT_EQ(read(out + "f.bin"), "old");
-  EXPECT_EQ(names(out), std::vector<std::string>{"f.bin"});
+  EXPECT_EQ(read_file(out + "f.bin"), "old");
+  EXPECT_EQ(folder_names(out), std::vector<std::string>{"f.bin"});
 }
 
 }  // namespace

@@ -3,10 +3,7 @@
 // answers carry within one pass, and what a cancel leaves behind.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <deque>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "installer/manifest.h"
 #include "installer/scan.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace {
 
@@ -70,26 +68,23 @@ class DecisionsTest : public ::testing::Test {
     session().dest_dir_path = "/home/u/V9/";
     session().platform_code = 3;
     set_frontend(&front);
-    log_path = ::testing::TempDir() + "decisions_log_" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
+    ASSERT_TRUE(scratch.ok());
+    log_path = scratch / "log.txt";
     ASSERT_TRUE(log_open(log_path));
   }
   void TearDown() override {
     set_frontend(nullptr);
     log_close();
-    std::remove(log_path.c_str());
     manifest().groups.clear();
   }
   std::string log_text() {
     log_flush();
-    std::ifstream in(log_path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    return test_support::read_file(log_path);
   }
   const ManifestEntry& current(size_t group) { return manifest().groups[group].current(); }
 
   ScriptedFrontend front;
+  test_support::TempDir scratch{"velmora-decisions"};
   std::string log_path;
 };
 

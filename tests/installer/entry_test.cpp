@@ -8,8 +8,6 @@
 #include <sys/stat.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "app/clock.h"
@@ -19,23 +17,14 @@
 #include "installer/frontend.h"
 #include "installer/media_locator.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 // Answers the folder chooser from a script and records where it was opened.
 class ScriptedChooser final : public Frontend {
@@ -58,9 +47,8 @@ class ScriptedChooser final : public Frontend {
 class EntryTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/entry_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_TRUE(dir_.ok());
+    root_ = fs::path(dir_.path()).parent_path();
     home_ = root_ / "home";
     fs::create_directories(home_);
     const char* old = std::getenv("HOME");
@@ -86,8 +74,6 @@ class EntryTest : public testing::Test {
     session() = InstallerSession{};
     fs::current_path(old_folder_);
     if (had_home_) setenv("HOME", old_home_.c_str(), 1); else unsetenv("HOME");
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   // Parses the options as the shell's start-up does, then runs the installer's start-up.
@@ -99,7 +85,7 @@ class EntryTest : public testing::Test {
     const int argc = static_cast<int>(arguments.size());
     parse_options(argc, argv.data());
     log_flush();
-    std::ofstream(root_ / "Log.txt", std::ios::trunc);  // keep only the entry's lines
+    write_file(root_ / "Log.txt", "");  // keep only the entry's lines
     log_open((root_ / "Log.txt").string());
     installer_startup(argc, argv.data());
   }
@@ -121,6 +107,7 @@ class EntryTest : public testing::Test {
     return base.string() + "/";
   }
 
+  test_support::TempDir dir_{"entry_test"};
   fs::path root_, home_, old_folder_;
   bool had_home_ = false;
   std::string old_home_;
@@ -139,6 +126,8 @@ TEST(EntryDefaultDestination, TenFoldersUpThenVelmora9) {
       {"no HOME", "", "Velmora 9/"},
       {"twelve levels deep", "/a/b/c/d/e/f/g/h/i/j/k/l/", "/a/b/Velmora 9/"},
       {"eleven levels deep", "/a/b/c/d/e/f/g/h/i/j/k/", "/a/Velmora 9/"},
+      {"relative folder has no parent", "ann/", "ann/Velmora 9/"},
+      {"relative folders up to the first", "ann/b/c/", "ann/Velmora 9/"},
   };
   for (const Case& c : cases) EXPECT_EQ(default_destination(c.default_apps), c.destination) << c.label;
 }

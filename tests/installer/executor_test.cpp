@@ -5,12 +5,12 @@
 
 #include <minizip/zip.h>
 
+#include <cerrno>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "app/alert.h"
@@ -19,55 +19,72 @@
 #include "installer/executor.h"
 #include "installer/manifest.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using test_support::file_exists;
+using test_support::read_file;
+using test_support::TempDir;
+using test_support::write_file;
 
 const std::string md5_hello = "5d41402abc4b2a76b9719d911017c592";  // "hello"
 
+// Records every alert; also prints it on standard error, where a test of an alert that ends the
+// program can read it back.
 class RecordingAlerts final : public AlertDialog {
  public:
   std::vector<AlertRequest> requests;
-  void run(const AlertRequest& request, const std::string&) override { requests.push_back(request); }
+  void run(const AlertRequest& request, const std::string&) override {
+    requests.push_back(request);
+    std::fprintf(stderr, "alert: %s|%s|%s|%s|\n", request.line1.c_str(), request.line2.c_str(),
+                 request.line3.c_str(), request.line4.c_str());
+  }
 };
 
-std::string read_text(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
+// `text` as an extended regular expression matching exactly itself.
+std::string literal_pattern(const std::string& text) {
+  std::string pattern;
+  for (char c : text) {
+    if (std::strchr(".[]{}()\\*+?^$|", c)) pattern += '\\';
+    pattern += c;
+  }
+  return pattern;
 }
 
-void write_text(const fs::path& path, const std::string& content) {
-  fs::create_directories(path.parent_path());
-  std::ofstream(path, std::ios::binary) << content;
-}
+// One entry of a test archive: a file with `content`, or a symbolic link whose target is
+// `content`.
+struct PayloadEntry {
+  std::string name, content;
+  bool link = false;
+};
 
-// A zip archive holding `files` (name, content), made with minizip's writing side.
-void make_zip(const fs::path& archive, const std::vector<std::pair<std::string, std::string>>& files) {
+// A zip archive holding `entries`, made with minizip's writing side.
+void make_zip(const std::string& archive, const std::vector<PayloadEntry>& entries) {
   zipFile zip = zipOpen64(archive.c_str(), APPEND_STATUS_CREATE);
   ASSERT_NE(zip, nullptr);
-  for (const auto& [name, content] : files) {
+  for (const PayloadEntry& entry : entries) {
     zip_fileinfo info{};
-    ASSERT_EQ(zipOpenNewFileInZip(zip, name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
+    if (entry.link) info.external_fa = 0120777u << 16;
+    ASSERT_EQ(zipOpenNewFileInZip(zip, entry.name.c_str(), &info, nullptr, 0, nullptr, 0, nullptr,
                                   Z_DEFLATED, Z_DEFAULT_COMPRESSION),
               ZIP_OK);
-    ASSERT_EQ(zipWriteInFileInZip(zip, content.data(), unsigned(content.size())), ZIP_OK);
+    ASSERT_EQ(zipWriteInFileInZip(zip, entry.content.data(), unsigned(entry.content.size())),
+              ZIP_OK);
     ASSERT_EQ(zipCloseFileInZip(zip), ZIP_OK);
   }
   ASSERT_EQ(zipClose(zip, nullptr), ZIP_OK);
 }
 
 // A 7z archive holding one file, made with the 7-Zip command.
-void make_7z(const fs::path& archive, const std::string& name, const std::string& content) {
-  const fs::path stage = archive.parent_path() / "stage7z";
-  fs::remove_all(stage);
-  write_text(stage / name, content);
-  const std::string command = "cd '" + stage.string() + "' && 7zz a -t7z -bd -bso0 -bsp0 '" +
-                              archive.string() + "' '" + name + "' >/dev/null";
+void make_7z(const std::string& archive, const std::string& name, const std::string& content) {
+  const TempDir stage("velmora-stage7z");
+  ASSERT_TRUE(stage.ok());
+  write_file(stage / name, content);
+  const std::string command = "cd '" + stage.path() + "' && 7zz a -t7z -bd -bso0 -bsp0 '" +
+                              archive + "' '" + name + "' >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
-  fs::remove_all(stage);
 }
 
 ManifestEntry entry_for(const std::string& inside, const std::string& sig_want = md5_hello,
@@ -83,10 +100,8 @@ class ExecutorTest : public ::testing::Test {
  protected:
   void SetUp() override {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    root = fs::path(::testing::TempDir()) /
-           ("executor_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root);
+    ASSERT_TRUE(scratch.ok());
+    root = scratch.path();
     fs::create_directories(root / "V9");
     fs::create_directories(root / "tmp");
     InstallerSession& s = session();
@@ -112,14 +127,14 @@ class ExecutorTest : public ::testing::Test {
     set_graphics_ready(false);
     set_alert_dialog(nullptr);
     manifest().groups.clear();
-    fs::remove_all(root);
   }
   std::string log_text() {
     log_flush();
-    return read_text(log_path);
+    return read_file(log_path);
   }
   std::string dest() const { return session().dest_dir_path; }
 
+  TempDir scratch{"velmora-executor"};
   fs::path root;
   fs::path log_path;
   RecordingAlerts alerts;
@@ -156,18 +171,28 @@ TEST_F(ExecutorTest, ItemNames) {
 }
 
 TEST_F(ExecutorTest, PathsThatNameNoFileOrLeaveTheDestinationEndTheProgram) {
-  write_text(root / "outside.txt", "keep");
-  const std::string outside_path = "Velmora 9/../outside.txt";
-  for (const std::string& path : {std::string("Velmora 9/Aircraft/"), outside_path,
-                                  std::string("Velmora 9//etc/passwd")}) {
-    SCOPED_TRACE(path);
+  write_file(root / "outside.txt", "keep");
+  struct Case {
+    std::string path;
+    std::string alert;  // what the alert says, line by line
+  };
+  const Case cases[] = {
+      {"Velmora 9/Aircraft/",
+       "I am working through the list and found a path that has no file!|"
+       "This is impossible to download or delete!|It is:|Velmora 9/Aircraft/|"},
+      {"Velmora 9/../outside.txt", "found a path outside the install folder!"},
+      {"Velmora 9//etc/passwd", "found a path outside the install folder!"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
     ManifestEntry entry;
-    entry.path = path;
-    EXPECT_EXIT(begin_item(entry, 0), ::testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(delete_item(entry), ::testing::ExitedWithCode(1), "");
-    EXPECT_EXIT(install_item(entry, 0), ::testing::ExitedWithCode(1), "");
+    entry.path = c.path;
+    const std::string alert = literal_pattern(c.alert);
+    EXPECT_EXIT(begin_item(entry, 0), ::testing::ExitedWithCode(1), alert);
+    EXPECT_EXIT(delete_item(entry), ::testing::ExitedWithCode(1), alert);
+    EXPECT_EXIT(install_item(entry, 0), ::testing::ExitedWithCode(1), alert);
   }
-  EXPECT_EQ(read_text(root / "outside.txt"), "keep");
+  EXPECT_EQ(read_file(root / "outside.txt"), "keep");
 }
 
 // ---- expansion ---------------------------------------------------------------------------------
@@ -176,9 +201,9 @@ TEST_F(ExecutorTest, InstallItemChecksThePayloadAgainstTheRelease) {
   struct Case {
     const char* label;
     std::string inside;  // "Global Scenery" in it makes the item a 7z payload
-    std::vector<std::pair<std::string, std::string>> payload;  // none: no archive downloaded
-    bool garbage;                                              // an archive that is not one
-    int error;                                                 // 0: installed
+    std::vector<PayloadEntry> payload;  // none: no archive downloaded
+    bool garbage;                       // an archive that is not one
+    int error;                          // 0: installed
   };
   const Case cases[] = {
       {"zip holding the release's file", "Aircraft/x.acf", {{"x.acf", "hello"}}, false, 0},
@@ -190,6 +215,12 @@ TEST_F(ExecutorTest, InstallItemChecksThePayloadAgainstTheRelease) {
       {"zip holding another file", "Aircraft/x.acf", {{"y.acf", "hello"}}, false,
        err_release_mismatch},
       {"zip holding no file", "Aircraft/x.acf", {{"sub/", ""}}, false, err_release_mismatch},
+      {"zip holding a link in the file's place", "Aircraft/x.acf", {{"x.acf", "/etc/hostname", true}},
+       false, err_release_mismatch},
+      {"zip with a link beside the file", "Aircraft/x.acf",
+       {{"y.acf", "/etc", true}, {"x.acf", "hello"}}, false, 0},
+      {"zip with a folder beside the file", "Aircraft/x.acf", {{"y.acf/", ""}, {"x.acf", "hello"}},
+       false, 0},
       {"not an archive", "Aircraft/x.acf", {}, true, err_zip_open},
       {"no download at all", "Aircraft/x.acf", {}, false, err_zip_open},
   };
@@ -200,12 +231,14 @@ TEST_F(ExecutorTest, InstallItemChecksThePayloadAgainstTheRelease) {
     ManifestEntry entry = entry_for(c.inside);
     const ItemNames names = begin_item(entry, 2);
     fs::remove_all(root / "V9");
-    write_text(names.local_path, "old file");
+    write_file(names.local_path, "old file");
+    const std::string folder = fs::path(names.local_path).parent_path().string() + "/";
+    write_file(folder + ".velmora-unpack/left by a killed run", "x");
     if (c.garbage) {
-      write_text(names.temp_file, "this is not an archive at all");
+      write_file(names.temp_file, "this is not an archive at all");
     } else if (!c.payload.empty()) {
       if (names.extension == ".7z")
-        make_7z(names.temp_file, c.payload[0].first, c.payload[0].second);
+        make_7z(names.temp_file, c.payload[0].name, c.payload[0].content);
       else
         make_zip(names.temp_file, c.payload);
     }
@@ -213,15 +246,18 @@ TEST_F(ExecutorTest, InstallItemChecksThePayloadAgainstTheRelease) {
     install_item(entry, 2);
 
     EXPECT_FALSE(fs::exists(names.temp_file));  // the download goes, whatever the result
+    // Nothing but the release's file reaches its folder, and nothing is left beside it.
+    EXPECT_FALSE(file_exists(folder + "y.acf"));
+    EXPECT_FALSE(file_exists(folder + ".velmora-unpack"));
+    EXPECT_FALSE(fs::is_symlink(names.local_path));
     if (c.error == 0) {
-      EXPECT_EQ(read_text(names.local_path), "hello");
+      EXPECT_EQ(read_file(names.local_path), "hello");
       EXPECT_TRUE(entry.same);
       EXPECT_EQ(session().install_error, 0);
       EXPECT_TRUE(alerts.requests.empty());
       continue;
     }
-    EXPECT_EQ(read_text(names.local_path), "old file");  // never replaced by a wrong file
-    EXPECT_FALSE(fs::exists(fs::path(names.local_path).parent_path() / "y.acf"));
+    EXPECT_EQ(read_file(names.local_path), "old file");  // never replaced by a wrong file
     EXPECT_FALSE(entry.same);
     EXPECT_EQ(session().install_error, 1);
     ASSERT_EQ(alerts.requests.size(), 1u);
@@ -240,7 +276,7 @@ TEST_F(ExecutorTest, ExpansionLogLinesOnlyWithActionLogging) {
   const std::string target = dest() + "a.txt";
   make_zip(archive, {{"a.txt", "any content"}});
   expand_archive(archive, target);  // no signature to meet
-  EXPECT_EQ(read_text(target), "any content");
+  EXPECT_EQ(read_file(target), "any content");
   EXPECT_EQ(log_text().find("EXPANDING"), std::string::npos);
 
   session().log_actions = 1;
@@ -256,9 +292,15 @@ TEST_F(ExecutorTest, ExpansionLogLinesOnlyWithActionLogging) {
 // ---- deletion and clean-up -----------------------------------------------------------------------
 
 TEST_F(ExecutorTest, DeleteItemRemembersEveryFolderUpToTheDestination) {
+  write_file(dest() + "quiet", "q");
+  delete_item(entry_for("quiet"));  // without action logging nothing is written
+  EXPECT_FALSE(fs::exists(dest() + "quiet"));
+  EXPECT_EQ(log_text().find("DELETING"), std::string::npos);
+  EXPECT_TRUE(deleted_folders().empty());  // the destination itself is never removed
+
   session().log_actions = 1;
   const ManifestEntry entry = entry_for("Aircraft/A/b/x");
-  write_text(dest() + "Aircraft/A/b/x", "x");
+  write_file(dest() + "Aircraft/A/b/x", "x");
   delete_item(entry);
   EXPECT_FALSE(fs::exists(dest() + "Aircraft/A/b/x"));
   EXPECT_EQ(session().activity, activity_deleting);
@@ -270,7 +312,13 @@ TEST_F(ExecutorTest, DeleteItemRemembersEveryFolderUpToTheDestination) {
 }
 
 TEST_F(ExecutorTest, FailedDeletionEndsTheProgram) {
-  EXPECT_EXIT(delete_item(entry_for("Aircraft/missing")), ::testing::ExitedWithCode(1), "");
+  // The program's run of this test has a scratch folder of its own, so the destination is
+  // matched by its last part.
+  const std::string alert =
+      literal_pattern("Could not delete a file that I no longer want to have!|" +
+                      error_text(ENOENT) + "|/") +
+      ".*" + literal_pattern("/V9/Aircraft/missing||");
+  EXPECT_EXIT(delete_item(entry_for("Aircraft/missing")), ::testing::ExitedWithCode(1), alert);
 }
 
 TEST_F(ExecutorTest, PassOverShowsWhyNothingIsDone) {
@@ -285,10 +333,10 @@ TEST_F(ExecutorTest, PassOverShowsWhyNothingIsDone) {
 
 TEST_F(ExecutorTest, FinishRunRemovesEmptiedFoldersDeepestFirst) {
   session().log_actions = 1;
-  write_text(dest() + "Aircraft/A/b/x", "x");
-  write_text(dest() + "Aircraft/keep.acf", "k");
-  write_text(dest() + "Hidden/y", "y");
-  write_text(dest() + "Hidden/.only_hidden", "h");
+  write_file(dest() + "Aircraft/A/b/x", "x");
+  write_file(dest() + "Aircraft/keep.acf", "k");
+  write_file(dest() + "Hidden/y", "y");
+  write_file(dest() + "Hidden/.only_hidden", "h");
   delete_item(entry_for("Aircraft/A/b/x"));
   delete_item(entry_for("Hidden/y"));
 
@@ -370,7 +418,7 @@ TEST_F(ExecutorTest, CreateFoldersMakesTheChainAndEveryReleaseFolderOnce) {
 }
 
 TEST_F(ExecutorTest, CreateFoldersReportsFailuresAndGoesOn) {
-  write_text(root / "blocker", "a file where a folder should be");
+  write_file(root / "blocker", "a file where a folder should be");
   session().dest_dir_path = (root / "blocker/V9").string() + "/";
   manifest().groups.push_back(PathGroup{{entry_for("Aircraft/A/x")}});
 

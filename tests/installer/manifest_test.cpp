@@ -3,14 +3,12 @@
 #include "installer/manifest.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <unistd.h>
-
-#include <fstream>
 
 #include "app/shell.h"
 #include "installer/frontend.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace {
 
@@ -42,19 +40,14 @@ class RecordingFrontend final : public Frontend {
 class ManifestTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/manifest_test.XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root = std::string(pattern) + "/";
+    ASSERT_TRUE(dir.ok());
     set_frontend(&front);
   }
-  void TearDown() override {
-    set_frontend(nullptr);
-    std::system(("rm -rf '" + root + "'").c_str());
-  }
+  void TearDown() override { set_frontend(nullptr); }
 
   std::string write(const std::string& content) {
     std::string path = root + "directory.txt";
-    std::ofstream(path, std::ios::binary) << content;
+    test_support::write_file(path, content);
     return path;
   }
   // Reads `records` after a good header and returns the paths of the groups' current entries.
@@ -65,7 +58,8 @@ class ManifestTest : public ::testing::Test {
     return paths;
   }
 
-  std::string root;
+  test_support::TempDir dir{"manifest_test"};
+  const std::string root = dir.path();
   RecordingFrontend front;
 };
 

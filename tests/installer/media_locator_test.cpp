@@ -6,30 +6,21 @@
 #include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "app/clock.h"
 #include "app/log.h"
 #include "files/paths.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-std::string read_file(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-void write_file(const fs::path& path, const std::string& text) {
-  fs::create_directories(path.parent_path());
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << text;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 size_t count(const std::string& text, const std::string& part) {
   size_t n = 0;
@@ -40,9 +31,8 @@ size_t count(const std::string& text, const std::string& part) {
 class MediaLocatorTest : public testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/media_test_XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
+    ASSERT_TRUE(dir_.ok());
+    root_ = fs::path(dir_.path()).parent_path();
     // The alerts keep their memory log in the current folder; keep it in the fixture.
     old_folder_ = fs::current_path();
     fs::current_path(root_);
@@ -64,8 +54,6 @@ class MediaLocatorTest : public testing::Test {
     clock_reset();
     session() = InstallerSession{};
     fs::current_path(old_folder_);
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
   }
 
   // A fixture folder path ending in "/".
@@ -100,6 +88,7 @@ class MediaLocatorTest : public testing::Test {
     return found;
   }
 
+  test_support::TempDir dir_{"media_test"};
   fs::path root_;
   fs::path old_folder_;
 };
@@ -230,6 +219,46 @@ TEST_F(MediaLocatorTest, OverlongMtabFieldsAreSkipped) {
   EXPECT_NE(log.find("check_dvd 2! check_path=" + path_too_long + "/dvd_version.txt, m.exists=0"),
             std::string::npos);
   EXPECT_EQ(session().dvd_path, folder("media/cdrom0"));
+}
+
+}  // namespace
+
+namespace {
+
+TEST(MtabReader, ReadsEntriesTheWayTheirScanFormatDoes) {
+  struct Case {
+    const char* label;
+    std::string text;
+    std::vector<std::string> mounts;  // "mount point|type" of each entry read, "skipped" for
+                                      // a skipped one, in order, until the reader is finished
+  };
+  const std::string long_field(512, 'o');
+  const Case cases[] = {
+      {"one entry per line", "/dev/a /mnt/a ext4 rw 0 0\n/dev/b /b udf ro 0 0\n",
+       {"/mnt/a|ext4", "/b|udf"}},
+      {"any white space between fields", "\t/dev/a\t /mnt/a  ext4\rrw\n0\v0\n", {"/mnt/a|ext4"}},
+      {"signed numbers", "/dev/a /a ext4 rw -1 +2\n", {"/a|ext4"}},
+      {"a missing number ends the table", "/dev/a /a ext4 rw 0\n/dev/b /b udf ro 0 0\n", {}},
+      {"a word where a number belongs ends it", "/dev/a /a ext4 rw 0 x\n", {}},
+      {"a number ends at its first non-digit, the rest starts the next entry",
+       "/dev/a /a ext4 rw 0 0/dev/b /b udf ro 0 0\n", {"/a|ext4", "/b|udf"}},
+      {"extra words start the next entry", "/dev/a /a ext4 rw 0 0 extra\n", {"/a|ext4"}},
+      {"an overlong field skips only its entry",
+       "/dev/a /a ext4 " + long_field + " 0 0\n/dev/b /b udf ro 0 0\n", {"skipped", "/b|udf"}},
+      {"a field of 511 characters is kept", "/dev/a /" + std::string(510, 'p') + " udf ro 0 0\n",
+       {"/" + std::string(510, 'p') + "|udf"}},
+      {"empty text", "", {}},
+      {"no line end at the end", "/dev/a /a ext4 rw 0 0", {"/a|ext4"}},
+  };
+  for (const Case& c : cases) {
+    std::string_view text = c.text;
+    std::vector<std::string> read;
+    MtabEntry entry;
+    for (MtabRead result; (result = read_mtab_entry(text, entry)) != MtabRead::finished;)
+      read.push_back(result == MtabRead::skipped ? "skipped"
+                                                 : entry.mount_point + "|" + entry.type);
+    EXPECT_EQ(read, c.mounts) << c.label;
+  }
 }
 
 }  // namespace

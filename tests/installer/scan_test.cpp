@@ -2,10 +2,7 @@
 // progress panel calls, and the worker-pool pass giving exactly what the in-order pass gives.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -17,6 +14,7 @@
 #include "installer/manifest.h"
 #include "installer/scan.h"
 #include "installer/session.h"
+#include "support/files.h"
 
 namespace {
 
@@ -53,9 +51,8 @@ class RecordingFrontend final : public Frontend {
 class ScanTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    root = fs::path(::testing::TempDir()) /
-           ("scan_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(root);
+    ASSERT_TRUE(scratch.ok());
+    root = scratch.path();
     fs::create_directories(root / "dest");
     session().dest_dir_path = (root / "dest").string() + "/";
     session().platform_code = 3;
@@ -68,13 +65,10 @@ class ScanTest : public ::testing::Test {
   void TearDown() override {
     set_frontend(nullptr);
     manifest().groups.clear();
-    fs::remove_all(root);
   }
 
   void write_local(const std::string& inside, const std::string& content) {
-    fs::path file = root / "dest" / inside;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
+    test_support::write_file(session().dest_dir_path + inside, content);
   }
   void add_entry(const std::string& inside, int platform, const std::string& sig_want,
                  float download_kb = 1, float install_kb = 2) {
@@ -88,6 +82,7 @@ class ScanTest : public ::testing::Test {
   }
   const ManifestEntry& current(size_t group) { return manifest().groups[group].current(); }
 
+  test_support::TempDir scratch{"velmora-scan"};
   fs::path root;
   RecordingFrontend front;
 };
@@ -100,6 +95,7 @@ TEST_F(ScanTest, SignaturesSameAndTotals) {
     std::string sig_want;
     std::string sig_have;
     bool counted;
+    bool folder_in_its_place = false;  // a folder where the file should be cannot be read
   };
   const Case cases[] = {
       {"missing and wanted", nullptr, 0, md5_hello, "NONE", true},
@@ -110,11 +106,13 @@ TEST_F(ScanTest, SignaturesSameAndTotals) {
       {"gone and present", "hello", 0, "GONE", md5_hello, false},
       {"gone and missing", nullptr, 0, "GONE", "NONE", false},
       {"platform 6 counts here", nullptr, 6, md5_hello, "NONE", true},
+      {"unreadable counts as missing", nullptr, 0, md5_hello, "NONE", true, true},
   };
   float download = 0, install = 0;
   for (size_t i = 0; i < std::size(cases); ++i) {
     const std::string name = "f" + std::to_string(i);
     if (cases[i].local) write_local(name, cases[i].local);
+    if (cases[i].folder_in_its_place) fs::create_directories(session().dest_dir_path + name);
     add_entry(name, cases[i].platform, cases[i].sig_want, 10.0f * (i + 1), 100.0f * (i + 1));
     if (cases[i].counted) download += 10.0f * (i + 1), install += 100.0f * (i + 1);
   }
@@ -134,9 +132,9 @@ TEST_F(ScanTest, EverythingRightGivesZeroTotals) {
   add_entry("a", 0, md5_hello);
   add_entry("b", 0, "GONE");
   session().download_kb_total = 5;  // the scan starts the totals from nothing
-  std::ofstream(root / "directory.txt") << "I\n900 version\nINSTALLER\n\nDIR Velmora 9/\n"
-                                        << "FILE 0 0 0 1 2 " << md5_hello << " a\n"
-                                        << "FILE 0 0 0 1 2 GONE b\n";
+  test_support::write_file(root / "directory.txt",
+                           "I\n900 version\nINSTALLER\n\nDIR Velmora 9/\nFILE 0 0 0 1 2 " +
+                               md5_hello + " a\nFILE 0 0 0 1 2 GONE b\n");
   deleted_folders().insert("/left/over/");
   EXPECT_EQ(scan_destination((root / "directory.txt").string(), scan_label), phase_planned);
   EXPECT_EQ(manifest().groups.size(), 2u);
@@ -147,7 +145,8 @@ TEST_F(ScanTest, EverythingRightGivesZeroTotals) {
 }
 
 TEST_F(ScanTest, RefusedManifestGivesNoRelease) {
-  std::ofstream(root / "directory.txt") << "I\n820 version\nINSTALLER\nFILE 0 0 0 1 2 GONE x\n";
+  test_support::write_file(root / "directory.txt",
+                           "I\n820 version\nINSTALLER\nFILE 0 0 0 1 2 GONE x\n");
   EXPECT_EQ(scan_destination((root / "directory.txt").string(), scan_label), phase_no_release);
   EXPECT_TRUE(front.panels.empty());  // nothing was examined
   session().run_state = run_idle;
