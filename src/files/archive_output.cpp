@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "files/errors.h"
+#include "files/signature.h"
 #include "files/paths.h"
 
 // [SECTION] temporary names and signatures ----------------------------------------------------
@@ -29,16 +30,6 @@ constexpr const char* source_tag = "io_utils";
 std::string temporary_name() {
   static std::atomic<unsigned> counter{0};
   return ".expand-" + std::to_string(getpid()) + "-" + std::to_string(counter++) + ".tmp";
-}
-
-std::string hex_digits(const unsigned char* bytes, unsigned count) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text(count * 2, '0');
-  for (unsigned i = 0; i < count; ++i) {
-    text[2 * i] = digits[bytes[i] >> 4];
-    text[2 * i + 1] = digits[bytes[i] & 15];
-  }
-  return text;
 }
 
 int fail(int code, int line) {
@@ -212,7 +203,7 @@ const std::string& EntryFile::finish_signature() {
     EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(digest_), digest, &length);
     EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(digest_));
     digest_ = nullptr;
-    signature_ = hex_digits(digest, length);
+    signature_ = signature_text(digest, length);
   }
   return signature_;
 }

@@ -6,7 +6,6 @@
 // [SECTION] decide_modified_files
 #include "installer/scan.h"
 
-#include <openssl/evp.h>
 
 #include <algorithm>
 #include <deque>
@@ -65,22 +64,6 @@ void examine_in_order(Manifest& release, const std::string& label) {
   }
 }
 
-// 32 lowercase hex digits of the MD5 of `size` bytes; empty when the digest cannot be made.
-// Runs on workers: touches nothing but its arguments.
-std::string md5_hex(const char* data, size_t size) {
-  unsigned char digest[EVP_MAX_MD_SIZE];
-  unsigned int digest_size = 0;
-  if (!EVP_Digest(data, size, digest, &digest_size, EVP_md5(), nullptr) || digest_size != 16)
-    return {};
-  static const char hex[] = "0123456789abcdef";
-  std::string text(32, '0');
-  for (unsigned i = 0; i < 16; ++i) {
-    text[2 * i] = hex[digest[i] >> 4];
-    text[2 * i + 1] = hex[digest[i] & 15];
-  }
-  return text;
-}
-
 // One file being signed on a worker. The mapping is made and released on the main thread, so
 // the job itself never opens a file or writes a log line.
 struct PendingSignature {
@@ -116,7 +99,7 @@ void examine_on_workers(Manifest& release, const std::string& label) {
     pending->file = std::make_unique<MemFile>(path);
     if (pending->file->exists()) {
       PendingSignature* job = pending.get();
-      job->done = submit_job([job] { job->digest = md5_hex(job->file->begin(), job->file->size()); });
+      job->done = submit_job([job] { job->digest = signature_of_bytes(job->file->begin(), job->file->size()); });
     } else {
       pending->file.reset();
     }

@@ -23,6 +23,15 @@ void shutdown() {
   app_shutdown_core(0);
 }
 
+// The options this program acts on, its own and the shared ones that make sense without a window.
+bool is_known_option(const std::string& name) {
+  static const char* const known[] = {"--accept-terms", "--modified", "--dry-run", "--timeout",
+                                      "--update_host", "--help", "--cmnds", "--fps_test"};
+  for (const char* option : known)
+    if (name == option) return true;
+  return name.rfind("--pref:", 0) == 0;
+}
+
 // Arguments other than options: only "-path FOLDER" at the front.
 bool arguments_are_valid(int argc, char** argv, std::string& error) {
   for (int i = 1; i < argc; ++i) {
@@ -37,6 +46,13 @@ bool arguments_are_valid(int argc, char** argv, std::string& error) {
     }
     if (argument.rfind("--", 0) != 0) {
       error = "unexpected argument \"" + argument + "\"";
+      return false;
+    }
+    // The shared option table takes any "--" word; here a misspelt option must not silently
+    // turn a dry run or a refusal into a real install.
+    const std::string name = argument.substr(0, argument.find('='));
+    if (!is_known_option(name)) {
+      error = "unknown option \"" + name + "\"";
       return false;
     }
   }

@@ -72,6 +72,8 @@ TEST_F(UpdateE2ETest, UsageTermsTimeoutAndTooNewExitStatuses) {
   EXPECT_EQ(work_.update(dest, "--modified=sometimes", &output), 2) << output;
   EXPECT_EQ(work_.update(dest, "--timeout=soon", &output), 2) << output;
   EXPECT_EQ(work_.update(dest, "stray", &output), 2) << output;
+  EXPECT_EQ(work_.update(dest, "--accept-terms --dryrun", &output), 2) << output;
+  EXPECT_FALSE(e2e::fs::exists(dest));
 
   // Without a terminal the terms cannot be asked: nothing is written.
   EXPECT_EQ(work_.update(dest, "--timeout=20", &output), 3) << output;

@@ -30,7 +30,7 @@
 #include <memory>
 #include <thread>
 
-#include "files/mem_file.h"
+#include "files/signature.h"
 #include "installer/manifest.h"
 
 namespace {
@@ -161,16 +161,6 @@ int platform_of(const std::string& below_top, const std::vector<PlatformRule>& r
 // [SECTION] Payloads
 // ---------------------------------------------------------------------------------------------
 
-std::string hex_digest(const unsigned char* digest, unsigned length) {
-  static const char digits[] = "0123456789abcdef";
-  std::string text;
-  for (unsigned i = 0; i < length; ++i) {
-    text += digits[digest[i] >> 4];
-    text += digits[digest[i] & 15];
-  }
-  return text;
-}
-
 // Reads a file in chunks, handing each to `sink` and hashing it on the way.
 template <typename Sink>
 bool stream_file(const std::string& path, std::string& signature, std::string& error, Sink sink) {
@@ -203,7 +193,7 @@ bool stream_file(const std::string& path, std::string& signature, std::string& e
   unsigned char digest[EVP_MAX_MD_SIZE];
   unsigned length = 0;
   EVP_DigestFinal_ex(md5.get(), digest, &length);
-  if (ok) signature = hex_digest(digest, length);
+  if (ok) signature = signature_text(digest, length);
   return ok;
 }
 
