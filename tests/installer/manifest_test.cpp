@@ -9,6 +9,7 @@
 #include "installer/frontend.h"
 #include "installer/session.h"
 #include "support/files.h"
+#include "support/recording_frontend.h"
 
 namespace {
 
@@ -16,26 +17,8 @@ const std::string sig_a = "0123456789abcdef0123456789abcdef";
 const std::string sig_b = "fedcba9876543210fedcba9876543210";
 const std::string header = "I\n900\nINSTALLER\n";
 
-struct PanelCall {
-  float start, position, end;
-  int state;
-  std::string line1, line3;
-};
-
-class RecordingFrontend final : public Frontend {
- public:
-  void progress_panel(float start, float position, float end, int state, const std::string& line1,
-                      const std::string& line3) override {
-    panels.push_back({start, position, end, state, line1, line3});
-  }
-  int ask_modified(const std::string&, bool) override { return 3; }
-  bool show_terms() override { return false; }
-  bool choose_folder(std::string&) override { return false; }
-  void open_web_page(const std::string& address) override { pages.push_back(address); }
-
-  std::vector<PanelCall> panels;
-  std::vector<std::string> pages;
-};
+using test_support::PanelCall;
+using test_support::RecordingFrontend;
 
 class ManifestTest : public ::testing::Test {
  protected:

@@ -15,6 +15,7 @@
 #include "installer/scan.h"
 #include "installer/session.h"
 #include "support/files.h"
+#include "support/recording_frontend.h"
 
 namespace {
 
@@ -24,29 +25,8 @@ const std::string md5_hello = "5d41402abc4b2a76b9719d911017c592";  // "hello"
 const std::string md5_empty = "d41d8cd98f00b204e9800998ecf8427e";
 const std::string other_sig = "0123456789abcdef0123456789abcdef";
 
-struct PanelCall {
-  float start, position, end;
-  int state;
-  std::string line1, line3;
-  bool operator==(const PanelCall& other) const {
-    return std::tie(start, position, end, state, line1, line3) ==
-           std::tie(other.start, other.position, other.end, other.state, other.line1,
-                    other.line3);
-  }
-};
-
-class RecordingFrontend final : public Frontend {
- public:
-  std::vector<PanelCall> panels;
-  void progress_panel(float start, float position, float end, int state, const std::string& line1,
-                      const std::string& line3) override {
-    panels.push_back({start, position, end, state, line1, line3});
-  }
-  int ask_modified(const std::string&, bool) override { return 3; }
-  bool show_terms() override { return false; }
-  bool choose_folder(std::string&) override { return false; }
-  void open_web_page(const std::string&) override {}
-};
+using test_support::PanelCall;
+using test_support::RecordingFrontend;
 
 class ScanTest : public ::testing::Test {
  protected:
