@@ -3,6 +3,7 @@
 //
 // [SECTION] temporary names and signatures
 // [SECTION] ArchiveOutput: the output folder, folder and link entries
+// [SECTION] DigestPipe: the signature computed beside the decoding
 // [SECTION] EntryFile: one regular file
 #include "files/archive_output.h"
 
@@ -13,6 +14,11 @@
 
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "files/errors.h"
@@ -129,8 +135,91 @@ int ArchiveOutput::make_link(const std::string& name, const std::string& link_te
   return code == 0 ? 0 : fail(code, __LINE__);
 }
 
+// [SECTION] DigestPipe: the signature computed beside the decoding ---------------------------
+
+// Feeds the chunks of one file into its MD5 on a thread of its own, so that hashing overlaps
+// decoding and writing instead of adding to them. A file of one chunk is hashed at once, with
+// no thread. Chunks are copied into a few buffers; the writer waits only when all are queued.
+class DigestPipe {
+ public:
+  explicit DigestPipe(EVP_MD_CTX* context) : context_(context) {}
+  ~DigestPipe() { finish(); }
+  DigestPipe(const DigestPipe&) = delete;
+  DigestPipe& operator=(const DigestPipe&) = delete;
+
+  void add(const void* data, size_t size) {
+    if (chunks_added_++ == 0 || !start()) {
+      EVP_DigestUpdate(context_, data, size);
+      return;
+    }
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return queued_ < buffer_count; });
+    const int slot = (next_ + queued_) % buffer_count;
+    lock.unlock();
+    // The slot past the queued ones is the writer's until it is counted in.
+    buffers_[slot].assign(static_cast<const char*>(data), static_cast<const char*>(data) + size);
+    lock.lock();
+    ++queued_;
+    changed_.notify_all();
+  }
+
+  // Waits until every chunk is in the digest; the context is the caller's again afterwards.
+  void finish() {
+    if (!thread_.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closing_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+  }
+
+ private:
+  static constexpr int buffer_count = 4;
+
+  // Starts the hashing thread on the second chunk; false (hash in line) when none can be made.
+  bool start() {
+    if (thread_.joinable()) return true;
+    if (start_failed_) return false;
+    try {
+      thread_ = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+      start_failed_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  void run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+      changed_.wait(lock, [this] { return queued_ > 0 || closing_; });
+      if (queued_ == 0) return;
+      const std::vector<char>& chunk = buffers_[next_];
+      lock.unlock();
+      EVP_DigestUpdate(context_, chunk.data(), chunk.size());
+      lock.lock();
+      next_ = (next_ + 1) % buffer_count;
+      --queued_;
+      changed_.notify_all();
+    }
+  }
+
+  EVP_MD_CTX* context_;
+  long chunks_added_ = 0;
+  bool start_failed_ = false;
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<char> buffers_[buffer_count];
+  int next_ = 0;    // the oldest queued buffer
+  int queued_ = 0;  // buffers waiting to be hashed
+  bool closing_ = false;
+  std::thread thread_;
+};
+
 // [SECTION] EntryFile: one regular file --------------------------------------------------------
 
+EntryFile::EntryFile() = default;
 EntryFile::~EntryFile() { abandon(); }
 
 int EntryFile::begin(ArchiveOutput& output, const std::string& name, bool want_signature) {
@@ -167,12 +256,13 @@ int EntryFile::begin(ArchiveOutput& output, const std::string& name, bool want_s
       return fail(ENOMEM, __LINE__);
     }
     digest_ = context;
+    pipe_ = std::make_unique<DigestPipe>(context);
   }
   return 0;
 }
 
 int EntryFile::write(const void* data, size_t size) {
-  if (digest_ != nullptr) EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(digest_), data, size);
+  if (pipe_ != nullptr) pipe_->add(data, size);
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
     ssize_t written = ::write(descriptor_, bytes, size);
@@ -198,6 +288,7 @@ int EntryFile::set_time(time_t when) {
 
 const std::string& EntryFile::finish_signature() {
   if (digest_ != nullptr) {
+    pipe_.reset();  // waits for the chunks still queued
     unsigned char digest[EVP_MAX_MD_SIZE];
     unsigned length = 0;
     EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(digest_), digest, &length);
@@ -254,6 +345,7 @@ void EntryFile::abandon() {
   descriptor_ = -1;
   if (parent_ >= 0) ::close(parent_);
   parent_ = -1;
+  pipe_.reset();
   if (digest_ != nullptr) EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(digest_));
   digest_ = nullptr;
 }

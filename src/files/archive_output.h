@@ -11,6 +11,7 @@
 
 #include <cstddef>
 #include <ctime>
+#include <memory>
 #include <string>
 
 #include "files/archive_options.h"
@@ -43,10 +44,12 @@ class ArchiveOutput {
   int descriptor_ = -1;
 };
 
+class DigestPipe;
+
 // One regular file being written. Abandoned (its temporary file removed) unless committed.
 class EntryFile {
  public:
-  EntryFile() = default;
+  EntryFile();
   ~EntryFile();
   EntryFile(const EntryFile&) = delete;
   EntryFile& operator=(const EntryFile&) = delete;
@@ -76,6 +79,7 @@ class EntryFile {
   std::string target_;
   std::string temp_name_;  // set when the temporary file has a name in the folder
   void* digest_ = nullptr;  // EVP_MD_CTX while a signature is being computed
+  std::unique_ptr<DigestPipe> pipe_;  // feeds digest_ from a thread of its own
   std::string signature_;
 };
 
