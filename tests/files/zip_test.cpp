@@ -19,6 +19,7 @@
 
 #include "app/log.h"
 #include "files/errors.h"
+#include "files/signature.h"
 #include "files_test_support.h"
 #include "support/files.h"
 
@@ -281,14 +282,19 @@ TEST_F(ZipTest, ReportsSignaturesOfWrittenFiles) {
   std::vector<ExpandedFile> written;
   ExpandOptions options;
   options.written = &written;
+  // A file of many chunks, each different, so that hashing them out of order would show.
+  std::string large(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < large.size(); ++i) large[i] = static_cast<char>((i * 2654435761u) >> 13);
   std::string zip = make_zip({{"d/", ""}, {"d/abc.txt", "abc"}, {"l", "abc.txt", unix_link},
-                              {"empty", ""}});
+                              {"empty", ""}, {"large.bin", large}});
   ASSERT_EQ(zip_to_file(zip, out, options), 0);
-  ASSERT_EQ(written.size(), 2u);
+  ASSERT_EQ(written.size(), 3u);
   EXPECT_EQ(written[0].path, out + "d/abc.txt");
   EXPECT_EQ(written[0].signature, "900150983cd24fb0d6963f7d28e17f72");
   EXPECT_EQ(written[1].path, out + "empty");
   EXPECT_EQ(written[1].signature, "d41d8cd98f00b204e9800998ecf8427e");
+  EXPECT_EQ(written[2].signature, signature_of_bytes(large.data(), large.size()));
+  EXPECT_EQ(read_file(out + "large.bin"), large);
 }
 
 TEST_F(ZipTest, RefusedFileKeepsTheOldOne) {
