@@ -4,6 +4,7 @@
 // terminal meanwhile.
 #include <cstdio>
 
+#include "app/shell.h"
 #include "app/x11/startup.h"
 #include "installer/entry.h"
 
@@ -13,6 +14,6 @@ int main(int argc, char** argv) {
   std::fprintf(stderr,
                "velmora-installer: the installer's main screen is not available in this build; "
                "use velmora-update to install or update from a terminal.\n");
-  app_shutdown(1);
+  app_shutdown_core(1);
   return 1;
 }

@@ -26,6 +26,8 @@ struct WindowCase {
   const char* exit_line;    // printed by the exit-time size application, "" for none
 };
 
+void PrintTo(const WindowCase& c, std::ostream* out) { *out << c.label; }
+
 std::vector<Atom> atom_list(Display* display, Window window, const char* property) {
   Atom type;
   int format;

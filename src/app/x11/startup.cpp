@@ -1,4 +1,4 @@
-// Start-up and shutdown of the window program around the core's display-free steps.
+// Start-up of the window program around the core's display-free steps.
 #include "app/x11/startup.h"
 
 #include "app/alert.h"
@@ -32,6 +32,12 @@ void app_startup(int argc, char** argv) {
                "resetting Velmora to default resolution now.",
                t_exit, "ck_init", 1521);
   }
+  // The window goes however the run ends, a fatal alert's short shutdown included, after the
+  // preferences and the workers and before the log closes.
+  add_exit_cleanup([] {
+    apply_window_size(window_size_exit);
+    destroy_window();
+  });
   init_2d_layout();
   detect_gl(gl_caps());
   start_workers();
@@ -39,10 +45,4 @@ void app_startup(int argc, char** argv) {
   sample_interface_palette(scratch_pixels(), 512);
   init_2d_layout();
   set_graphics_ready(true);
-}
-
-void app_shutdown(int full) {
-  apply_window_size(window_size_exit);
-  destroy_window();
-  app_shutdown_core(full);
 }
