@@ -44,7 +44,7 @@ int main(int argc, char** argv) {
   if (out_dir.empty() && png_dir.empty()) return usage();
 
   struct Job {
-    const artgen::PictureSpec& spec;
+    const artgen::PictureSpec& layout;
     artgen::Canvas (*paint)();
   };
   const Job jobs[] = {{artgen::gui_skin_spec, artgen::paint_gui_skin},
@@ -52,9 +52,9 @@ int main(int argc, char** argv) {
                       {artgen::installer_back_spec, artgen::paint_installer_back}};
   for (const Job& job : jobs) {
     artgen::Canvas canvas = job.paint();
-    std::vector<std::uint8_t> bytes = canvas.to_rgba8(job.spec.row_width, job.spec.stored_bytes());
+    std::vector<std::uint8_t> bytes = canvas.to_rgba8(job.layout.row_width, job.layout.stored_bytes());
     if (!out_dir.empty()) {
-      std::string path = out_dir + "/" + job.spec.file_stem + ".rgba";
+      std::string path = out_dir + "/" + job.layout.file_stem + ".rgba";
       if (!write_file(path, bytes)) {
         std::fprintf(stderr, "velmora-artgen: cannot write %s\n", path.c_str());
         return 1;
@@ -63,9 +63,9 @@ int main(int argc, char** argv) {
     if (!png_dir.empty()) {
       // Previews show the whole canvas, including what the stored array leaves out.
       std::vector<std::uint8_t> full =
-          canvas.to_rgba8(job.spec.row_width, static_cast<std::size_t>(job.spec.row_width) * job.spec.height * 4);
-      std::string path = png_dir + "/" + job.spec.file_stem + ".png";
-      if (!artgen::write_png(path, full, job.spec.row_width, job.spec.width, job.spec.height)) {
+          canvas.to_rgba8(job.layout.row_width, static_cast<std::size_t>(job.layout.row_width) * job.layout.height * 4);
+      std::string path = png_dir + "/" + job.layout.file_stem + ".png";
+      if (!artgen::write_png(path, full, job.layout.row_width, job.layout.width, job.layout.height)) {
         std::fprintf(stderr, "velmora-artgen: cannot write %s\n", path.c_str());
         return 1;
       }

@@ -156,9 +156,9 @@ void paint_globe_frame(Canvas& c, int cell_x, int cell_y, float turn_deg) {
           bool water = s.b > std::max(s.r, s.g) + 0.08f;
           float hx = lx, hy = ly, hz = lz + 1;  // half vector towards a viewer on +w
           float hl = std::sqrt(hx * hx + hy * hy + hz * hz);
-          float spec = std::pow(std::max(0.0f, (u * hx + v * hy + w * hz) / hl), 40.0f) * (water ? 0.55f : 0.12f);
+          float highlight = std::pow(std::max(0.0f, (u * hx + v * hy + w * hz) / hl), 40.0f) * (water ? 0.55f : 0.12f);
           float rim = std::pow(1 - w, 2.5f) * 0.65f;
-          Colour lit = {s.r * light + spec, s.g * light + spec, s.b * light + spec, 1};
+          Colour lit = {s.r * light + highlight, s.g * light + highlight, s.b * light + highlight, 1};
           lit = mix(lit, rgb(0x8fc4ff), rim);
           r += lit.r, g += lit.g, b += lit.b, a += 1;
         }
