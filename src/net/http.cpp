@@ -87,8 +87,11 @@ http_request::http_request(const std::string& server, uint16_t port, const std::
   const InstallerSession& settings = session();
   const bool via_proxy = settings.proxy_port_int != 0 && !settings.proxy_host.empty();
   connect_port_ = static_cast<uint16_t>(via_proxy ? settings.proxy_port_int : port);
-  send_buffer = http_request_text(post, via_proxy, path, request_headers, body_length);
-  if (post && body) send_buffer.append(body, body_length);
+  // A request that carries a body is a POST, whatever the flag says, so the body is never
+  // dropped from the request.
+  const bool with_body = post || body != nullptr;
+  send_buffer = http_request_text(with_body, via_proxy, path, request_headers, body_length);
+  if (body) send_buffer.append(body, body_length);
   lookup_ = std::make_unique<host_lookup>(via_proxy ? settings.proxy_host : server);
   if (lookup_->done()) {
     const uint32_t address = lookup_->address();

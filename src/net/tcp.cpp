@@ -113,9 +113,9 @@ uint32_t host_lookup::address() const { return result_->address.load(); }
 tcp_connection::tcp_connection(uint16_t port) {
   fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) {
+    os_error = errno;  // before the message, whose output may change errno
     std::fputs("LINUX: NET: I could not even create the socket! Uh-oh!\n", stderr);
     state = tcp_failed;
-    os_error = errno;
     return;
   }
   int on = 1;
@@ -127,9 +127,9 @@ tcp_connection::tcp_connection(uint16_t port) {
   local.sin_addr.s_addr = htonl(INADDR_ANY);
   local.sin_port = htons(port);
   if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+    os_error = errno;
     std::fputs("LINUX: NET: I could not even bind the socket! Uh-oh!\n", stderr);
     state = tcp_failed;
-    os_error = errno;
     return;
   }
   int non_blocking = 1;
@@ -197,8 +197,14 @@ int tcp_connection::transfer_failed(int error, const char* message) {
   return -1;
 }
 
+// A connection that has ended stays as it ended: a later call on its socket (which may then
+// report EPIPE or ENOTCONN) must not turn `closed` into `failed`.
+bool tcp_connection::ended() const {
+  return fd < 0 || state == tcp_closed || state == tcp_failed;
+}
+
 int tcp_connection::send(const char* data, int length) {
-  if (fd < 0) return -1;
+  if (ended()) return -1;
   if (length <= 0) return 0;
   // MSG_NOSIGNAL: a peer that has gone away gives an error here, never a SIGPIPE.
   const ssize_t sent = ::send(fd, data, static_cast<size_t>(length), MSG_NOSIGNAL);
@@ -207,7 +213,7 @@ int tcp_connection::send(const char* data, int length) {
 }
 
 int tcp_connection::receive(char* buffer, int size) {
-  if (fd < 0) return -1;
+  if (ended()) return -1;
   if (size <= 0) return 0;
   const ssize_t got = ::recv(fd, buffer, static_cast<size_t>(size), 0);
   if (got > 0) return static_cast<int>(got);

@@ -71,6 +71,8 @@ class tcp_connection {
   uint8_t peer_closed = 0;
 
  private:
+  // closed or failed (both final): send and receive give -1 and change nothing.
+  bool ended() const;
   // The shared error rule of send and receive: returns the call's result.
   int transfer_failed(int error, const char* message);
 };

@@ -9,33 +9,30 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <memory>
 #include <thread>
 
 #include "app/clock.h"
 #include "app/log.h"
 #include "installer/session.h"
+#include "support/files.h"
 #include "support/test_http_server.h"
 
 using namespace test_http;
+using test_support::file_exists;
+using test_support::read_file;
 
 namespace {
 
 constexpr const char* host = "files.velmora.example";
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 class HttpTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velmora-http-XXXXXX";
-    dir_ = mkdtemp(pattern);
+    temp_ = std::make_unique<test_support::TempDir>("velmora-http");
+    ASSERT_TRUE(temp_->ok());
+    dir_ = temp_->path();
+    dir_.pop_back();  // the cases append "/name"
     log_path_ = dir_ + "/Log.txt";
     log_open(log_path_);
     http_set_stall_limit(0.3f);
@@ -53,7 +50,7 @@ class HttpTest : public ::testing::Test {
     log_close();
     session().proxy_host.clear();
     session().proxy_port_int = 0;
-    std::filesystem::remove_all(dir_);
+    temp_.reset();
   }
 
   // The client can only reach the loopback server's port through the proxy setting.
@@ -81,6 +78,7 @@ class HttpTest : public ::testing::Test {
     return -1;
   }
 
+  std::unique_ptr<test_support::TempDir> temp_;
   std::string dir_;
   std::string log_path_;
 };
@@ -280,6 +278,7 @@ TEST_F(HttpTest, Responses) {
     EXPECT_EQ(run(2, "/file.zip", file), c.result);
     EXPECT_EQ(http_slot_request(2), nullptr);
     if (c.file) {
+      EXPECT_TRUE(file_exists(file));
       EXPECT_EQ(read_file(file), c.file);
     }
     const std::string log = log_text();
@@ -409,7 +408,7 @@ TEST_F(HttpTest, BusySlotIgnoresNewArguments) {
   ASSERT_EQ(server.requests().size(), 1u);
   EXPECT_NE(server.requests()[0].find("/first "), std::string::npos);
   EXPECT_EQ(read_file(dir_ + "/first"), "ok");
-  EXPECT_FALSE(std::filesystem::exists(dir_ + "/second"));
+  EXPECT_FALSE(file_exists(dir_ + "/second"));
 }
 
 TEST_F(HttpTest, DiscardEmptiesTheSlotWithoutReport) {
@@ -464,7 +463,8 @@ TEST_F(HttpTest, ArgumentChecksRaiseFatalAlerts) {
     const char* logged;
   };
   const Case cases[] = {
-      {"slot out of range", 6, host, "/a", "Too many download objects requested!\n"},
+      {"slot above the table", 6, host, "/a", "Too many download objects requested!\n"},
+      {"negative slot", -1, host, "/a", "Too many download objects requested!\n"},
       {"server with a slash at its end", 0, "files.velmora.example/", "/a",
        "net_check error! You have a dirchar at the end of the server name!\n"},
       {"path without a slash at its start", 0, host, "a",

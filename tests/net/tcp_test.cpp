@@ -146,6 +146,13 @@ TEST(TcpConnection, ClosedPortOnThisMachine) {
   char byte = 'x';
   EXPECT_EQ(connection.send(&byte, 1), -1);
   EXPECT_EQ(connection.state, tcp_closed);
+  // closed is final: later calls on the dead socket neither succeed nor turn it into failed.
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(connection.send(&byte, 1), -1);
+    EXPECT_EQ(connection.receive(&byte, 1), -1);
+    EXPECT_EQ(connection.status(), tcp_closed);
+    EXPECT_EQ(connection.get_os_error(), 0);
+  }
 }
 
 }  // namespace
