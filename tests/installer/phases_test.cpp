@@ -1,12 +1,12 @@
 // The install phases: the frame's fetch steps and their failures, the actions of the screen's
 // controls, and the status and message lines chosen from the state.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
+#include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "../support/test_http_server.h"
 #include "app/alert.h"
 #include "app/clock.h"
@@ -46,9 +46,8 @@ std::string reply(const std::string& body) {
 class PhasesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velmora-phases-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = std::string(pattern) + "/";
+    ASSERT_TRUE(temp_.ok());
+    folder_ = temp_.path();
     session() = InstallerSession{};
     session().temp_dir = folder_;
     session().dest_dir_path = folder_ + "dest/";
@@ -62,7 +61,6 @@ class PhasesTest : public ::testing::Test {
     set_frontend(nullptr);
     set_alert_dialog(nullptr);
     set_graphics_ready(false);
-    std::filesystem::remove_all(folder_);
     session() = InstallerSession{};
     shell().quit_requested = 0;
   }
@@ -77,6 +75,7 @@ class PhasesTest : public ::testing::Test {
     }
   }
 
+  test_support::TempDir temp_{"velmora-phases"};
   std::string folder_;
   RecordingAlerts alerts_;
   ScriptedFrontend front_;
@@ -118,7 +117,41 @@ TEST_F(PhasesTest, ManifestThatCannotBeExpandedIsReportedDeletedAndFetchedAgain)
   EXPECT_GE(server.requests().size(), 2u);
   // Between attempts the archive is gone.
   if (!http_slot_request(http_slot_manifest)) {
-    EXPECT_FALSE(std::filesystem::exists(folder_ + "directory.txt.zip"));
+    EXPECT_FALSE(test_support::file_exists(folder_ + "directory.txt.zip"));
+  }
+}
+
+TEST_F(PhasesTest, CheckingTextFollowsTheManifestDownload) {
+  const std::string start = "I am checking the net for the latest version of Velmora right now, ";
+  struct Case {
+    const char* label;
+    test_http::Script script;
+    const char* rest;
+  } cases[] = {
+      {"no answer yet", {test_http::Hold()}, "and I am connecting to the server..."},
+      {"40 of 100 bytes",
+       {test_http::Send("HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" +
+                        std::string(40, 'z')),
+        test_http::Hold()},
+       "and I am 40% done checking."},
+  };
+  session().server_count = 1;
+  session().server_hosts[0] = "dl1.velmora.example";
+  session().server_paths[0] = "/updates/R/";
+  EXPECT_EQ(status_line().text, start + "and I am 0% done checking.");  // the slot is empty
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    test_http::TestHttpServer server({c.script});
+    session().proxy_host = "127.0.0.1";
+    session().proxy_port_int = server.port();
+    const bool wants_body = std::string(c.rest).find('%') != std::string::npos;
+    frames_until([&] {
+      const http_request* request = http_slot_request(http_slot_manifest);
+      return request && !server.requests().empty() && (!wants_body || request->received == 40);
+    });
+    EXPECT_EQ(status_line().text, start + c.rest);
+    EXPECT_EQ(status_line().colour, 46);
+    http_discard(http_slot_manifest);
   }
 }
 
@@ -146,9 +179,15 @@ TEST_F(PhasesTest, InstallNeedsAPlanTheTermsAndTheDecisions) {
   start_install();
   EXPECT_EQ(front_.terms_shown, 2);
 
+  // Quit during a run resets the streams and ends the program after the frame.
+  s.run_state = run_installing;
+  s.stream_state.slot_active[3] = 1;
+  s.stream_state.cursor = 5;
   quit_installer();
   EXPECT_EQ(s.run_state, run_ended);
   EXPECT_EQ(shell().quit_requested, 1);
+  EXPECT_EQ(s.stream_state.slot_active[3], 0);
+  EXPECT_EQ(s.stream_state.cursor, 0);
 }
 
 TEST_F(PhasesTest, TimeSliceEndsAnEmptyRunAsComplete) {

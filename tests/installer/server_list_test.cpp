@@ -1,14 +1,11 @@
 // The server list: its header and records, the favouring draw of pick_server, and the two
 // fetches as they go out through the HTTP client.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <fstream>
-#include <thread>
+#include <string>
 #include <vector>
 
+#include "../support/files.h"
 #include "../support/test_http_server.h"
 #include "app/clock.h"
 #include "app/shell.h"
@@ -18,24 +15,14 @@
 
 namespace {
 
-std::string temp_file_with(const std::string& bytes) {
-  char pattern[] = "/tmp/velmora-serverlist-XXXXXX";
-  const int fd = mkstemp(pattern);
-  EXPECT_GE(fd, 0);
-  if (fd >= 0) {
-    EXPECT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-    close(fd);
-  }
-  return pattern;
-}
-
 // Reads `bytes` as a downloaded list into a fresh session.
 bool read_list(const std::string& bytes) {
   session() = InstallerSession{};
-  const std::string path = temp_file_with(bytes);
-  const bool accepted = read_server_list(path);
-  std::remove(path.c_str());
-  return accepted;
+  test_support::TempDir folder("velmora-serverlist");
+  EXPECT_TRUE(folder.ok());
+  const std::string path = folder / "serverlist9.txt";
+  test_support::write_file(path, bytes);
+  return read_server_list(path);
 }
 
 const std::string header = "I\n820 version\nSERVERS\n";
@@ -142,14 +129,12 @@ TEST(ServerListTest, DrawFavoursTheFirstServers) {
 class ServerListFetchTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/velmora-fetch-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
+    ASSERT_TRUE(temp_.ok());
     session() = InstallerSession{};
-    session().temp_dir = std::string(pattern) + "/";
+    session().temp_dir = temp_.path();
     shell().quit_requested = 0;
   }
   void TearDown() override {
-    std::system(("rm -rf '" + session().temp_dir + "'").c_str());
     session() = InstallerSession{};
     shell().quit_requested = 0;
   }
@@ -170,6 +155,8 @@ class ServerListFetchTest : public ::testing::Test {
     }
     return http_running;
   }
+
+  test_support::TempDir temp_{"velmora-fetch"};
 };
 
 std::string reply(const std::string& body) {
@@ -196,9 +183,7 @@ TEST_F(ServerListFetchTest, ListIsReadAndTheManifestAskedForWithEscapedBlanks) {
   EXPECT_EQ(requests[1].substr(0, requests[1].find("\r\n")),
             "GET http://dl1.velmora.example/updates/Velmora%209.00%20Beta-25/directory.txt.zip "
             "HTTP/1.1");
-  std::ifstream archive(session().temp_dir + "directory.txt.zip");
-  std::string bytes((std::istreambuf_iterator<char>(archive)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(bytes, "zip");
+  EXPECT_EQ(test_support::read_file(session().temp_dir + "directory.txt.zip"), "zip");
 }
 
 TEST_F(ServerListFetchTest, ListInANewerFormatEndsTheRun) {

@@ -2,11 +2,13 @@
 // and the progress texts of a run.
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <string>
+#include <vector>
 
+#include "../support/files.h"
 #include "../support/test_http_server.h"
 #include "app/clock.h"
+#include "installer/executor.h"
 #include "installer/manifest.h"
 #include "installer/session.h"
 #include "installer/streams.h"
@@ -112,11 +114,98 @@ TEST_F(StreamRunTest, FixedAndAutomaticStreamCounts) {
   }
 }
 
-TEST_F(StreamRunTest, EmptyPlanIsCompleteAtOnce) {
+TEST_F(StreamRunTest, EndOfTheRun) {
+  // Nothing to do: complete at once.
   plan(0, false);
   reset_streams();
   EXPECT_EQ(executor_step(), 1);
   EXPECT_EQ(session().stream_state.install_complete, 1);
+
+  // An item that could not be carried out ends the run as failed, even on its last turn: the
+  // run is not complete.
+  session().stream_state.install_complete = 0;
+  plan(2, false);
+  reset_streams();
+  session().install_error = 1;
+  EXPECT_EQ(executor_step(), 1);
+  EXPECT_EQ(session().stream_state.install_complete, 0);
+}
+
+TEST_F(StreamRunTest, ResetPreparesANewRun) {
+  test_support::TempDir dest;
+  ASSERT_TRUE(dest.ok());
+  session().dest_dir_path = dest.path();
+  plan(3, true);
+  StreamState& st = session().stream_state;
+  st = StreamState{};
+  st.install_complete = 1;
+  st.cursor = 3;
+  st.slot_active[0] = st.slot_active[3] = 1;
+  st.slot_wants_item[3] = 1;
+  st.slot_item[0] = 1;  // active and holding an item: its leftover archive goes
+  st.slot_item[1] = 2;  // inactive: its leftover stays
+  st.slot_item[3] = 3;  // beyond the plan
+  st.kb_in_flight = st.kb_downloaded = st.kb_installed = 7;
+  const std::string held = item_names(manifest().groups[1].current(), 0).local_path + ".zip";
+  const std::string idle = item_names(manifest().groups[2].current(), 1).local_path + ".zip";
+  test_support::write_file(held, "partial");
+  test_support::write_file(idle, "partial");
+  clock_set_override(true, 5000000);
+  clock_tick();
+
+  reset_streams();
+  EXPECT_FALSE(test_support::file_exists(held));
+  EXPECT_TRUE(test_support::file_exists(idle));
+  EXPECT_EQ(st.cursor, 0);
+  EXPECT_EQ(st.install_complete, 1);
+  for (int slot = 0; slot < stream_slots; ++slot) {
+    SCOPED_TRACE(slot);
+    EXPECT_EQ(st.slot_active[slot], slot < 2 ? 1 : 0);
+    EXPECT_EQ(st.slot_wants_item[slot], slot < 2 ? 1 : 0);
+    EXPECT_EQ(st.slot_item[slot], 0);
+  }
+  EXPECT_EQ(st.start_time, program_clock());
+  EXPECT_EQ(st.kb_in_flight, 0);
+  EXPECT_EQ(st.kb_downloaded, 0);
+  EXPECT_EQ(st.kb_installed, 0);
+}
+
+TEST_F(StreamRunTest, DownloadInProgressCountsItsShareInFlight) {
+  struct Case {
+    const char* label;
+    std::string reply;  // what has arrived so far; the server then stays silent
+    float fraction;
+    const char* percent;
+  } cases[] = {
+      {"known length", "HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\n" + std::string(25, 'x'),
+       0.25f, "25%"},
+      {"unknown length", "HTTP/1.1 200 OK\r\n\r\n" + std::string(25, 'x'), -0.01f, "0%"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    test_support::TempDir temp;
+    ASSERT_TRUE(temp.ok());
+    test_http::TestHttpServer server({{test_http::Send(c.reply), test_http::Hold()}});
+    session().proxy_host = "127.0.0.1";
+    session().proxy_port_int = server.port();
+    session().temp_dir = temp.path();
+    plan(1, true);
+    reset_streams();
+    for (int turn = 0; turn < 5000; ++turn) {
+      ASSERT_EQ(executor_step(), 0);
+      const http_request* request = http_slot_request(http_slot_first_stream);
+      if (request && request->received == 25) break;
+      http_wait(1);
+    }
+    ASSERT_EQ(executor_step(), 0);
+    EXPECT_EQ(session().activity, activity_downloading);
+    EXPECT_FLOAT_EQ(session().file_fraction, c.fraction);
+    EXPECT_FLOAT_EQ(session().stream_state.kb_in_flight, c.fraction * 10);
+    EXPECT_NE(progress_file_line().find(std::string("currently ") + c.percent + " done"),
+              std::string::npos)
+        << progress_file_line();
+    reset_streams();
+  }
 }
 
 TEST_F(StreamRunTest, FailedDownloadKeepsTheItemAndMovesTheCursorBack) {
@@ -124,9 +213,9 @@ TEST_F(StreamRunTest, FailedDownloadKeepsTheItemAndMovesTheCursorBack) {
   test_http::TestHttpServer server({{test_http::Send(not_found)}});
   session().proxy_host = "127.0.0.1";
   session().proxy_port_int = server.port();
-  char pattern[] = "/tmp/velmora-streams-XXXXXX";
-  ASSERT_NE(mkdtemp(pattern), nullptr);
-  session().temp_dir = std::string(pattern) + "/";
+  test_support::TempDir temp;
+  ASSERT_TRUE(temp.ok());
+  session().temp_dir = temp.path();
   plan(3, true);
   reset_streams();
 
@@ -149,7 +238,6 @@ TEST_F(StreamRunTest, FailedDownloadKeepsTheItemAndMovesTheCursorBack) {
   }
   EXPECT_GT(server.requests().size(), asked);
   reset_streams();
-  std::system(("rm -rf '" + session().temp_dir + "'").c_str());
 }
 
 TEST_F(StreamRunTest, ResetDiscardsTransfersStillRunning) {
