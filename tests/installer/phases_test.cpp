@@ -179,6 +179,19 @@ TEST_F(PhasesTest, InstallNeedsAPlanTheTermsAndTheDecisions) {
   start_install();
   EXPECT_EQ(front_.terms_shown, 2);
 
+  // Cancelling the modified-file question after the terms were accepted: the run does not start
+  // and nothing is marked for download.
+  s.run_state = run_idle;
+  ManifestEntry changed;
+  changed.path = "Velmora 9/Aircraft/x.acf";
+  changed.sig_want = std::string(32, 'a');
+  changed.sig_have = std::string(32, 'b');
+  manifest().groups.push_back(PathGroup{{changed}});
+  start_install();
+  EXPECT_EQ(s.run_state, run_idle);
+  EXPECT_FALSE(manifest().groups[0].current().fetch);
+  manifest().groups.clear();
+
   // Quit during a run resets the streams and ends the program after the frame.
   s.run_state = run_installing;
   s.stream_state.slot_active[3] = 1;
