@@ -9,6 +9,8 @@ file(MAKE_DIRECTORY ${VELMORA_ARTWORK_DIR})
 file(GLOB VELMORA_ARTGEN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tools/artgen/*.cpp)
 add_executable(velmora-artgen ${VELMORA_ARTGEN_SOURCES})
 target_link_libraries(velmora-artgen PRIVATE ZLIB::ZLIB)
+# The generator draws the font to the program's own width table (src/gui/font_widths.h).
+target_include_directories(velmora-artgen PRIVATE ${CMAKE_SOURCE_DIR}/src)
 # A build tool: always optimised and never instrumented, so that it runs in about a second in every
 # build flavour (the sanitizer options of the directory are replaced, not added to).
 set_target_properties(velmora-artgen PROPERTIES

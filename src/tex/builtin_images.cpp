@@ -45,7 +45,13 @@ std::span<const std::uint8_t> builtin_artwork_block() {
 void make_builtin_images() {
   for (const BuiltinImage& image : builtin_images()) {
     set_scratch_size(image.width, image.height);
-    std::memcpy(scratch_pixels(), image.pixels, image.bytes);
+    std::uint8_t* scratch = scratch_pixels();
+    std::memcpy(scratch, image.pixels, image.bytes);
+    // The texture rows the picture does not fill stay transparent black, whatever the scratch
+    // image held before.
+    const std::size_t texture_bytes =
+        static_cast<std::size_t>(image.texture_width) * image.texture_height * 4;
+    std::memset(scratch + image.bytes, 0, texture_bytes - image.bytes);
     load_tex(builtin_image_category, image.reference, builtin_image_flags, builtin_image_load_time,
              builtin_image_texture_name);
   }

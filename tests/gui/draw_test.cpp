@@ -1,13 +1,17 @@
 // The drawing layer on a real context: where primitives land on the read-back frame, culling,
-// scissoring, the layout origin, the colour rule and the GL state cache; palette sampling.
+// scissoring, the layout origin, the colour rule and the GL state cache; palette sampling; the
+// built-in pictures as textures and the full-screen background.
 #include "gui/draw.h"
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "gl_test_window.h"
 #include "gui/colours.h"
+#include "tex/builtin_images.h"
+#include "tex/texture_manager.h"
 
 namespace {
 
@@ -154,6 +158,64 @@ TEST(DrawPalette, SampledFromTheSkinLegend) {
   EXPECT_FLOAT_EQ(colour(col_menu_mid).r, 25 / 255.0f);
   EXPECT_FLOAT_EQ(colour(col_menu_mid).g, 50 / 255.0f);
   EXPECT_FLOAT_EQ(colour(col_menu_mid).b, 150 / 255.0f);
+}
+
+TEST_F(DrawFrame, BuiltinImagesBecomeTexturesAndTheBackgroundFillsOnlyItsPicture) {
+  // Whatever the scratch image held before must not show above a picture.
+  std::memset(scratch_pixels(), 0xff, std::size_t(scratch_max_size) * scratch_max_size * 4);
+  make_builtin_images();
+  const TextureManager& m = tman();
+  struct Case {
+    const char* label;
+    int reference;
+    float image_width, image_height, texture_width, texture_height;
+    GLint filter;
+  } cases[] = {
+      {"widget skin", t_gui_skin, 512, 512, 512, 512, GL_NEAREST},
+      {"installer skin", t_installer_skin, 1010, 764, 1024, 1024, GL_LINEAR},
+      {"background", t_installer_back, 1024, 768, 1024, 1024, GL_LINEAR},
+  };
+  for (const Case& c : cases) {
+    const TextureEntry& e = m.table.at(c.reference);
+    EXPECT_EQ(e.state, tex_state_loaded) << c.label;
+    EXPECT_EQ(e.gl_name, c.reference) << c.label;
+    EXPECT_EQ(e.image_width, c.image_width) << c.label;
+    EXPECT_EQ(e.image_height, c.image_height) << c.label;
+    EXPECT_EQ(e.texture_width, c.texture_width) << c.label;
+    EXPECT_EQ(e.texture_height, c.texture_height) << c.label;
+    EXPECT_EQ(e.flags, 0x502) << c.label;
+    EXPECT_EQ(e.category, 4) << c.label;
+    bind_tex(c.reference, 0, 0);
+    GLint filter = 0, wrap = 0;
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, &filter);
+    glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, &wrap);
+    EXPECT_EQ(filter, c.filter) << c.label;
+    EXPECT_EQ(wrap, GL_REPEAT) << c.label;
+  }
+  // The widget skin is made last, so the palette can still be sampled from the scratch image.
+  EXPECT_EQ(std::memcmp(scratch_pixels(), builtin_gui_skin().pixels, builtin_gui_skin().bytes), 0);
+
+  // Texture rows 768 and up are empty: t up to 0.75 fills the window, t up to 1.0 leaves the top
+  // quarter (window rows 576 and up) as it was.
+  struct Background {
+    float t_top;
+    long black_below_570, black_above_580;
+  } backgrounds[] = {{0.75f, 0, 0}, {1.0f, 0, 1024L * (768 - 580)}};
+  for (const Background& b : backgrounds) {
+    clear_to_black();
+    draw_tex_rect(t_installer_back, 49, 1.0f, 0, 0, 1024, 768, 0, 0, 1, b.t_top, blend_alpha);
+    const Frame f = read_frame();
+    long below = 0, above = 0;
+    for (int y = 0; y < 768; ++y)
+      for (int x = 0; x < 1024; ++x) {
+        const std::uint8_t* p = f.at(x, y);
+        const bool black = p[0] == 0 && p[1] == 0 && p[2] == 0;
+        if (y < 570) below += black;
+        if (y >= 580) above += black;
+      }
+    EXPECT_EQ(below, b.black_below_570) << b.t_top;
+    EXPECT_EQ(above, b.black_above_580) << b.t_top;
+  }
 }
 
 }  // namespace

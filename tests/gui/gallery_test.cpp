@@ -2,24 +2,23 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "support/files.h"
 #include "support/xvfb.h"
 
 TEST(Gallery, WritesThePngOfTheWindow) {
   XvfbServer server;
   ASSERT_TRUE(server.running());
-  char dir[] = "/tmp/velmora-gallery-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string png = std::string(dir) + "/gallery.png";
+  const test_support::TempDir dir("velmora-gallery");
+  ASSERT_TRUE(dir.ok());
+  const std::string png = dir / "gallery.png";
   const std::string command = std::string(VELMORA_BUILD_DIR) + "/velmora-gallery " + png + " >/dev/null";
   ASSERT_EQ(std::system(command.c_str()), 0);
 
-  std::ifstream in(png, std::ios::binary);
-  const std::vector<unsigned char> bytes((std::istreambuf_iterator<char>(in)), {});
+  const std::string file = test_support::read_file(png);
+  const std::vector<unsigned char> bytes(file.begin(), file.end());
   ASSERT_GT(bytes.size(), 33u);
   const unsigned char signature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   EXPECT_TRUE(std::equal(std::begin(signature), std::end(signature), bytes.begin()));

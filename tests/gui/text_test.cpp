@@ -5,11 +5,10 @@
 
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "app/log.h"
 #include "gl_test_window.h"
+#include "support/files.h"
 #include "gui/font_widths.h"
 #include "tex/texture_manager.h"
 
@@ -191,22 +190,20 @@ TEST_F(TextFrame, DoubleQuoteDrawsNothing) {
 }
 
 TEST(TextAlert, BadCharsetEndsTheProgram) {
-  char dir[] = "/tmp/velmora-text-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
-  const std::string log_path = std::string(dir) + "/Log.txt";
+  const test_support::TempDir dir("velmora-text");
+  ASSERT_TRUE(dir.ok());
+  const std::string log_path = dir / "Log.txt";
   EXPECT_EXIT(
       {
-        ASSERT_EQ(chdir(dir), 0);
+        ASSERT_EQ(chdir(dir.path().c_str()), 0);
         log_open(log_path);
         draw_string(0, 10, 10, "x", wrap_none, 101, align_left);
         std::exit(0);
       },
       ::testing::ExitedWithCode(1), "");
-  std::ifstream log(log_path);
-  std::stringstream content;
-  content << log.rdbuf();
-  EXPECT_NE(content.str().find("String proc with bad charset!"), std::string::npos);
-  EXPECT_NE(content.str().find("(oglp line"), std::string::npos);
+  const std::string log = test_support::read_file(log_path);
+  EXPECT_NE(log.find("String proc with bad charset!"), std::string::npos);
+  EXPECT_NE(log.find("(oglp line"), std::string::npos);
 }
 
 }  // namespace

@@ -11,13 +11,11 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "gui/font_widths.h"
+#include "support/files.h"
 #include "tex/builtin_images.h"
 #include "tex/texture_manager.h"
 
@@ -44,30 +42,25 @@ std::uint64_t fnv1a(const std::uint8_t* data, std::size_t size) {
   return h;
 }
 
-std::vector<std::uint8_t> read_all(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-// Runs the generator into a fresh folder; returns the folder (empty on failure).
-std::filesystem::path regenerate() {
+// Runs the generator into `folder`; false when it did not run or failed.
+bool regenerate(const test_support::TempDir& folder) {
+  if (!folder.ok()) return false;
   std::string generator = std::string(VELMORA_BUILD_DIR) + "/artwork/velmora-artgen";
-  char folder[] = "/tmp/velmora_artgen_XXXXXX";
-  if (!mkdtemp(folder)) return {};
   pid_t pid = fork();
   if (pid == 0) {
-    execl(generator.c_str(), generator.c_str(), "--out", folder, static_cast<char*>(nullptr));
+    execl(generator.c_str(), generator.c_str(), "--out", folder.path().c_str(),
+          static_cast<char*>(nullptr));
     _exit(127);
   }
   int status = 0;
   if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    return {};
-  return folder;
+    return false;
+  return true;
 }
 
 TEST(BuiltinImages, EmbeddedArraysEqualAFreshRunOfTheGenerator) {
-  std::filesystem::path folder = regenerate();
-  ASSERT_FALSE(folder.empty()) << "the generator did not run";
+  const test_support::TempDir folder("velmora-artgen");
+  ASSERT_TRUE(regenerate(folder)) << "the generator did not run";
   struct Case {
     const char* file;
     const BuiltinImage& image;
@@ -75,11 +68,12 @@ TEST(BuiltinImages, EmbeddedArraysEqualAFreshRunOfTheGenerator) {
                {"installer_skin.rgba", builtin_installer_skin()},
                {"installer_back.rgba", builtin_installer_back()}};
   for (const Case& c : cases) {
-    std::vector<std::uint8_t> fresh = read_all(folder / c.file);
+    const std::string fresh = test_support::read_file(folder / c.file);
     ASSERT_EQ(fresh.size(), c.image.bytes) << c.file;
-    EXPECT_EQ(fnv1a(fresh.data(), fresh.size()), fnv1a(c.image.pixels, c.image.bytes)) << c.file;
+    EXPECT_EQ(fnv1a(reinterpret_cast<const std::uint8_t*>(fresh.data()), fresh.size()),
+              fnv1a(c.image.pixels, c.image.bytes))
+        << c.file;
   }
-  std::filesystem::remove_all(folder);
 }
 
 TEST(BuiltinImages, StoredLayoutIsPaddedRowsBackToBack) {

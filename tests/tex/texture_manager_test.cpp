@@ -5,11 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <fstream>
-#include <sstream>
 
 #include "app/log.h"
 #include "gui/gl_test_window.h"
+#include "support/files.h"
 
 namespace {
 
@@ -129,13 +128,6 @@ TEST(TextureBind, CacheSendsOneBindPerChange) {
   EXPECT_EQ(active, GL_TEXTURE0);
 }
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Each case must end the program through the texture manager's alert.
 TEST(TextureDeath, ProgrammingErrorsEndTheProgram) {
   struct Case {
@@ -163,20 +155,20 @@ TEST(TextureDeath, ProgrammingErrorsEndTheProgram) {
        "missing non-scenery texture - how?"},
       {"binding past the table", [] { bind_tex(1200, 0, 0); }, "missing non-scenery texture - how?"},
   };
-  char dir[] = "/tmp/velmora-tman-XXXXXX";
-  ASSERT_NE(mkdtemp(dir), nullptr);
+  const test_support::TempDir dir("velmora-tman");
+  ASSERT_TRUE(dir.ok());
   for (const Case& c : cases) {
-    const std::string log_path = std::string(dir) + "/Log.txt";
+    const std::string log_path = dir / "Log.txt";
     EXPECT_EXIT(
         {
-          if (chdir(dir) != 0) std::_Exit(3);
+          if (chdir(dir.path().c_str()) != 0) std::_Exit(3);
           log_open(log_path);
           c.act();
           std::_Exit(0);
         },
         ::testing::ExitedWithCode(1), "")
         << c.label;
-    const std::string log = read_file(log_path);
+    const std::string log = test_support::read_file(log_path);
     EXPECT_NE(log.find(c.headline), std::string::npos) << c.label << "\n" << log;
     EXPECT_NE(log.find("(tman line"), std::string::npos) << c.label;
   }

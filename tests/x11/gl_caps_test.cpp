@@ -8,13 +8,13 @@
 #include <GL/glext.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <set>
-#include <sstream>
 
 #include "app/log.h"
 #include "app/options.h"
+#include "app/shell.h"
 #include "app/x11/window.h"
+#include "support/files.h"
 #include "support/xvfb.h"
 
 namespace {
@@ -46,35 +46,26 @@ class FakeGl : public GlQuery {
   int program_native_instructions(unsigned) override { return native_instructions; }
 };
 
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
 // Detection with a log of its own and the given command line; returns the log text.
 class Detect : public ::testing::Test {
  protected:
   void SetUp() override {
-    char dir[] = "/tmp/velmora-caps-XXXXXX";
-    ASSERT_NE(mkdtemp(dir), nullptr);
-    dir_ = dir;
-    ASSERT_EQ(chdir(dir), 0);  // alerts leave their files in the current folder
+    ASSERT_TRUE(dir_.ok());
+    ASSERT_EQ(chdir(dir_.path().c_str()), 0);  // alerts leave their files in the current folder
   }
   void TearDown() override { clear_options(); }
 
   std::string run(FakeGl& gl, GlCaps& caps, std::vector<std::string> args = {}) {
-    log_open(dir_ + "/Log.txt");
+    log_open(dir_ / "Log.txt");
     clear_options();
     std::vector<char*> argv = {const_cast<char*>("velmora")};
     for (std::string& a : args) argv.push_back(a.data());
     parse_options(static_cast<int>(argv.size()), argv.data());
     detect_gl_with(gl, caps);
     log_close();
-    return read_file(dir_ + "/Log.txt");
+    return test_support::read_file(dir_ / "Log.txt");
   }
-  std::string dir_;
+  test_support::TempDir dir_{"velmora-caps"};
 };
 
 TEST(GlVersion, Numbers) {
@@ -193,8 +184,9 @@ TEST_F(Detect, HardwareWithoutMultitexturing) {
   EXPECT_NE(out.find("You have used the force-run command inline option"), std::string::npos);
 
   EXPECT_EXIT({ run(gl, caps); }, ::testing::ExitedWithCode(1), "");
-  EXPECT_NE(read_file(dir_ + "/Log.txt").find("First, try updating your graphics drivers."),
-            std::string::npos);
+  const std::string log = test_support::read_file(dir_ / "Log.txt");
+  EXPECT_NE(log.find("First, try updating your graphics drivers."), std::string::npos);
+  EXPECT_NE(log.find(maker_support_address), std::string::npos) << "the last line says where to write";
 }
 
 TEST_F(Detect, RealContextReport) {
@@ -204,13 +196,13 @@ TEST_F(Detect, RealContextReport) {
   EXPECT_EXIT(
       {
         if (!apply_window_size(window_size_startup) || create_window() != 1) std::_Exit(2);
-        log_open(dir_ + "/Log.txt");
+        log_open(dir_ / "Log.txt");
         detect_gl(gl_caps());
         log_close();
         std::_Exit(gl_caps().max_texture_size > 0 ? 0 : 3);
       },
       ::testing::ExitedWithCode(0), "");
-  const std::string log = read_file(dir_ + "/Log.txt");
+  const std::string log = test_support::read_file(dir_ / "Log.txt");
   for (const char* line :
        {"OpenGL Vendor    : ", "OpenGL Render    : llvmpipe", "OpenGL Version   : ",
         "OpenGL Extensions: GL_", "GLX Extensions: ", "tex_clamp_avail  : 1\n",

@@ -10,10 +10,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
+#include "support/files.h"
 #include "support/xvfb.h"
 
 namespace {
@@ -61,13 +60,6 @@ std::pair<std::string, std::string> text_property(Display* display, Window windo
     XFree(data);
   }
   return result;
-}
-
-std::string read_file(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
 }
 
 class WindowProperties : public ::testing::TestWithParam<WindowCase> {};
@@ -162,7 +154,7 @@ TEST_P(WindowProperties, AsAnotherClientSeesThem) {
   int status = 0;
   waitpid(child, &status, 0);
   EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
-  EXPECT_EQ(read_file(out_path), c.exit_line);
+  EXPECT_EQ(test_support::read_file(out_path), c.exit_line);
   close(out_fd);
   unlink(out_path);
   for (int fd : {to_parent[0], to_parent[1], to_child[0], to_child[1]}) close(fd);

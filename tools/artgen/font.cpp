@@ -10,35 +10,17 @@
 #include <cstdlib>
 #include <string>
 
+#include "gui/font_widths.h"
+
 namespace artgen {
 
+// The program's own grid and advances, so the glyphs are drawn to exactly what text measuring uses.
 const std::array<std::string_view, glyph_grid_rows> glyph_grid = {
-    " 0123456789AaBbCcDdEe",
-    "FfGgHhIiJjKkLlMmNnOoP",
-    "pQqRrSsTtUuVvWwXxYyZz",
-    "!@#$%^&*()-_+=[]|\\':;",
-    "<.>,?/`\xFB\xC1\xE1\xC9\xE9\xCD\xED\xD3\xF3\xDA\xFA\xD1\xF1\xBF",
+    font_grid_rows_text[0], font_grid_rows_text[1], font_grid_rows_text[2],
+    font_grid_rows_text[3], font_grid_rows_text[4],
 };
 
 namespace {
-
-std::array<std::uint8_t, 256> make_advances() {
-  std::array<std::uint8_t, 256> widths{};
-  auto set = [&widths](std::string_view chars, std::uint8_t width) {
-    for (char c : chars) widths[static_cast<unsigned char>(c)] = width;
-  };
-  set(",.", 2);
-  set(" '/:;I\\`ijl|\xFB", 3);
-  set("!()-J[]frst", 4);
-  set("c", 5);
-  set("#$*0123456789?EFLPSTZ^_aekvxyz\xBF\xC1\xC9\xCD\xD1\xD3\xDA\xE1\xE9\xED\xF1\xF3\xFA", 6);
-  set("+<=>BCKRVXYbdghnopqu", 7);
-  set("&ADGHNU", 8);
-  set("@OQw", 9);
-  set("Mm", 10);
-  set("%W", 11);
-  return widths;
-}
 
 struct GlyphArt {
   unsigned char code;
@@ -195,10 +177,7 @@ const std::array<Glyph, 256>& glyphs() {
 
 }  // namespace
 
-const std::array<std::uint8_t, 256>& advance_table() {
-  static const std::array<std::uint8_t, 256> table = make_advances();
-  return table;
-}
+const std::array<std::uint8_t, 256>& advance_table() { return font_widths; }
 
 const Glyph& glyph_for(unsigned char code) { return glyphs()[code]; }
 

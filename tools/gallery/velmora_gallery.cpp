@@ -82,7 +82,8 @@ void draw_panels_and_bars() {
     const float x = 8 + i * 36.0f;
     fill_rect(col_background + i, 1.0f, x, 200, 32, 44);
     frame_rect(col_pen_line, 1.0f, x, 200, 32, 44);
-    draw_string(col_menu_text, x + 16, 186, std::to_string(col_background + i), wrap_none,
+    // Light numbers: the window behind them is the dark background colour.
+    draw_string(col_subtitle_bar_text, x + 16, 186, std::to_string(col_background + i), wrap_none,
                 charset_proportional, align_centre);
   }
   // A panel with a translucent inset and a progress-style bar.

@@ -12,6 +12,7 @@
 #include "app/alert.h"
 #include "app/log.h"
 #include "app/options.h"
+#include "app/shell.h"
 
 GlCaps& gl_caps() {
   static GlCaps caps;
@@ -144,6 +145,10 @@ void write_report(const GlCaps& c) {
   log_caps_line("max point size", number);
 }
 
+// The maker's pages the hardware alerts send users to.
+constexpr const char* requirements_page = "www.corvane.example/requirements";
+constexpr const char* graphics_cards_page = "www.corvane.example/graphics";
+
 void raise_hardware_alerts(const GlCaps& c) {
   if (!c.multitexture && c.version_number < 110) {
     const char* headline =
@@ -153,12 +158,13 @@ void raise_hardware_alerts(const GlCaps& c) {
       show_alert(0, headline, "Your system does not meet Velmora's hardware requirements.",
                  "You have used the force-run command inline option to run Velmora anyway, but it "
                  "may crash.",
-                 "The system requirements are listed at www.velmora-sim.example/requirements.",
+                 std::string("The system requirements are listed at ") + requirements_page + ".",
                  t_alert, "OGL_extensions", 590);
     else
       show_alert(0, headline, "First, try updating your graphics drivers.",
                  "If this does not help, check your graphics card specifications.",
-                 "If you still need help, write to support@velmora-sim.example.", t_exit,
+                 std::string("If you still need help, write to ") + maker_support_address + ".",
+                 t_exit,
                  "OGL_extensions", 590);
   }
   const std::string& r = c.renderer;
@@ -170,7 +176,7 @@ void raise_hardware_alerts(const GlCaps& c) {
                "simulation.",
                "For you to fly realistically, you must use Velmora version Classic, or get a 3-D "
                "accelerator card that can handle OpenGL.",
-               "Compatible cards are listed at www.velmora-sim.example/graphics.", t_alert,
+               std::string("Compatible cards are listed at ") + graphics_cards_page + ".", t_alert,
                "OGL_extensions", 601);
 }
 

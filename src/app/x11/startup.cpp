@@ -19,6 +19,7 @@ void app_startup(int argc, char** argv) {
   window.requested_height = 768;
   window.requested_depth = 32;
   window.antialias_level = 0;
+  tman().resolution_setting = 5;  // full resolution
   apply_window_size(window_size_startup);
   if (create_window() != 1) {
     show_alert(0,
@@ -37,6 +38,12 @@ void app_startup(int argc, char** argv) {
   add_exit_cleanup([] {
     apply_window_size(window_size_exit);
     destroy_window();
+    // The program never grabs the keyboard; releasing it anyway leaves the desktop usable
+    // whatever a window manager did.
+    if (Display* display = window_state().display) {
+      XUngrabKeyboard(display, CurrentTime);
+      XFlush(display);
+    }
   });
   init_2d_layout();
   detect_gl(gl_caps());
