@@ -9,13 +9,12 @@
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 
-#include "../support/nginx.h"
+#include "support/files.h"
+#include "support/nginx.h"
 
 namespace e2e {
 
@@ -41,16 +40,8 @@ inline int run(const std::string& command, std::string* output = nullptr) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline std::string read_all(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-inline void write_all(const std::string& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
+using test_support::read_file;
+using test_support::write_file;
 
 // Every regular file below `root`: path relative to it -> contents.
 inline std::map<std::string, std::string> tree_files(const std::string& root) {
@@ -58,7 +49,7 @@ inline std::map<std::string, std::string> tree_files(const std::string& root) {
   if (!fs::exists(root)) return files;
   for (const auto& item : fs::recursive_directory_iterator(root))
     if (item.is_regular_file())
-      files[fs::relative(item.path(), root).string()] = read_all(item.path().string());
+      files[fs::relative(item.path(), root).string()] = read_file(item.path().string());
   return files;
 }
 
@@ -138,7 +129,7 @@ class Workspace {
                output);
   }
 
-  std::string access_log() const { return read_all(nginx_->access_log()); }
+  std::string access_log() const { return read_file(nginx_->access_log()); }
 
  private:
   std::string root_;

@@ -85,7 +85,7 @@ TEST_F(UpdateE2ETest, UsageTermsTimeoutAndTooNewExitStatuses) {
             5)
       << output;
 
-  e2e::write_all(work_.www() + "serverlist9.txt", "I\n821 version\nSERVERS\nENDOFLIST\n");
+  e2e::write_file(work_.www() + "serverlist9.txt", "I\n821 version\nSERVERS\nENDOFLIST\n");
   EXPECT_EQ(work_.update(dest, "--accept-terms --timeout=20", &output), 4) << output;
   EXPECT_FALSE(e2e::fs::exists(dest));
 }
@@ -113,19 +113,19 @@ class UpdateOfAnInstallationTest : public UpdateE2ETest {
     ASSERT_GE(names.size(), 10u);
     for (int i : {1, 4, 7}) {
       changed_.push_back(names[i]);
-      e2e::write_all(source_b_ + "/" + names[i], files.at(names[i]) + "changed in B\n");
+      e2e::write_file(source_b_ + "/" + names[i], files.at(names[i]) + "changed in B\n");
     }
     for (const auto& [name, bytes] : files)
       if (name.find("Global Scenery") != std::string::npos) removed_.push_back(name);
     removed_.resize(1);
     removed_.push_back(names[2]);
     for (const std::string& name : removed_) e2e::fs::remove(source_b_ + "/" + name);
-    e2e::write_all(source_b_ + "/Instructions/new in B.txt", "new in release B\n");
+    e2e::write_file(source_b_ + "/Instructions/new in B.txt", "new in release B\n");
     modified_ = names[5];
 
     ASSERT_EQ(work_.publish(source_b_, release_b, release_a), 0);
     ASSERT_EQ(work_.write_server_list(release_b, {"dl1.velmora.example"}), 0);
-    e2e::write_all(base_ + modified_, "changed by the user\n");
+    e2e::write_file(base_ + modified_, "changed by the user\n");
   }
 
   // A copy of the installation of A, to be updated.
